@@ -1,0 +1,38 @@
+#pragma once
+#include <cstdint>
+
+#include "serial/monotonic_clock.h"
+#include "serial/port_io.h"
+
+// How one SendByte ended.
+enum class SendStatus {
+  kSent,              // the byte went out and the unit answered
+  kPortMissing,       // no UART at the port's base (the port could not be opened)
+  kReceiverFlooded,   // bytes kept arriving while the receiver was being emptied
+  kTransmitterStuck,  // the transmitter never became empty
+  kNoCts,             // the unit never raised CTS
+  kNoAnswer,          // the unit never answered the byte
+};
+
+// Drives a 16550-style UART by its registers: line set-up, and one byte out
+// with the unit's one-byte answer back. Every wait is a busy poll of a status
+// register that gives up when its condition has not come true for kTimeLimitMs.
+class UartDriver {
+ public:
+  static constexpr std::int64_t kTimeLimitMs = 3000;
+
+  UartDriver(PortIo& io, MonotonicClock& clock) : io_(io), clock_(clock) {}
+
+  // Port index 2 is COM2 at 0x2F8; every other index is COM1 at 0x3F8.
+  static std::uint16_t BaseFor(int port);
+
+  // 9600 baud, 8N1, no interrupts, FIFOs on, DTR RTS OUT2 up.
+  void InitPort(int port);
+
+  // Sends the low 8 bits of byte and returns once the unit has answered.
+  SendStatus SendByte(int port, int byte);
+
+ private:
+  PortIo& io_;
+  MonotonicClock& clock_;
+};

@@ -1,0 +1,32 @@
+#!/bin/sh
+# Installs with apt what building, running and testing need and is not there yet.
+# Works as root or through sudo; safe to run again.
+set -eu
+
+packages="cmake make g++ googletest python3 \
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
+  wine wine32:i386 xvfb xdotool x11-utils imagemagick"
+
+missing=""
+for p in $packages; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+[ -n "$missing" ] || exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+  as_root=""
+elif command -v sudo >/dev/null 2>&1; then
+  as_root="sudo"
+else
+  echo "install-deps: these packages are missing and there is no sudo to install them:$missing" >&2
+  exit 1
+fi
+
+echo "install-deps: installing$missing"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $as_root dpkg --add-architecture i386
+fi
+$as_root apt-get update -q
+$as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing

@@ -1,0 +1,34 @@
+#!/bin/sh
+# wine-prefix.sh PREFIX GRAPHICS [COM1 [COM2]]
+# Makes a private 32-bit Wine prefix if it is not there yet and sets its graphics
+# driver ("null" for headless runs, "x11" for a real window) and where COM1/COM2
+# lead ("-" leaves a port unmapped). Safe to run again; quiet when nothing changes.
+set -eu
+prefix=$1 graphics=$2 com1=${3:-} com2=${4:-}
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml="
+
+mkdir -p "$(dirname "$prefix")"
+lock="$prefix.lock"
+exec 9>"$lock"
+flock 9
+
+if [ ! -f "$prefix/system.reg" ]; then
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+fi
+
+state="$graphics|$com1|$com2"
+if [ "$(cat "$prefix/.korvel-state" 2>/dev/null)" != "$state" ]; then
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$graphics" /f >/dev/null 2>&1
+  for port in COM1 COM2; do
+    eval target=\$$(echo "$port" | tr 'A-Z' 'a-z')
+    if [ -z "$target" ]; then continue; fi
+    if [ "$target" = "-" ]; then
+      wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "" /f >/dev/null 2>&1
+    else
+      wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$target" /f >/dev/null 2>&1
+    fi
+  done
+  wineserver -w
+  printf '%s\n' "$state" >"$prefix/.korvel-state"
+fi
