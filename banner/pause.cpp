@@ -1,0 +1,33 @@
+#include "banner/pause.h"
+
+#include <chrono>
+
+#ifdef _WIN32
+#include <sys/timeb.h>
+#endif
+
+TimeOfDay SystemTimeOfDay::Now() {
+  TimeOfDay now;
+#ifdef _WIN32
+  struct _timeb reading;
+  _ftime(&reading);
+  now.seconds = reading.time;
+  now.milliseconds = reading.millitm;
+#else
+  const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count();
+  now.seconds = ms / 1000;
+  now.milliseconds = static_cast<int>(ms % 1000);
+#endif
+  return now;
+}
+
+void Delay(TimeOfDaySource& clock) {
+  // The readings land in a volatile so that no optimiser can decide the loop
+  // does nothing; the pause is exactly the time these readings take.
+  volatile std::int64_t sink = clock.Now().milliseconds;
+  for (int i = 0; i < kPauseReadings; ++i) {
+    sink = clock.Now().milliseconds;
+  }
+  (void)sink;
+}
