@@ -1,0 +1,87 @@
+#include "serial/uart_driver.h"
+
+namespace {
+
+// Register offsets from the port's base.
+constexpr std::uint16_t kData = 0;  // receive buffer / transmit holding / divisor low
+constexpr std::uint16_t kInterruptEnable = 1;  // also divisor high
+constexpr std::uint16_t kFifoControl = 2;
+constexpr std::uint16_t kLineControl = 3;
+constexpr std::uint16_t kModemControl = 4;
+constexpr std::uint16_t kLineStatus = 5;
+constexpr std::uint16_t kModemStatus = 6;
+
+constexpr std::uint8_t kDataReady = 0x01;
+constexpr std::uint8_t kTransmitterEmpty = 0x40;
+constexpr std::uint8_t kClearToSend = 0x10;
+
+// Empties the receiver: reads the line status, then the receive buffer,
+// again and again while a byte was waiting. Fails only when bytes keep coming
+// for the whole time limit.
+bool DrainReceiver(PortIo& io, MonotonicClock& clock, std::uint16_t base) {
+  bool flooding = false;
+  std::int64_t since = 0;
+  for (;;) {
+    const bool was_ready = (io.In(base + kLineStatus) & kDataReady) != 0;
+    io.In(base + kData);
+    if (!was_ready) return true;
+    // The clock is read only once something was waiting, so an idle line
+    // costs nothing extra.
+    if (!flooding) {
+      flooding = true;
+      since = clock.NowMs();
+    } else if (clock.NowMs() - since >= UartDriver::kTimeLimitMs) {
+      return false;
+    }
+  }
+}
+
+// Busy-polls a status register until a bit of mask is set. A condition that
+// already holds is seen without reading the clock.
+bool WaitFor(PortIo& io, MonotonicClock& clock, std::uint16_t address, std::uint8_t mask) {
+  if (io.In(address) & mask) return true;
+  const std::int64_t since = clock.NowMs();
+  for (;;) {
+    if (io.In(address) & mask) return true;
+    if (clock.NowMs() - since >= UartDriver::kTimeLimitMs) return false;
+  }
+}
+
+}  // namespace
+
+std::uint16_t UartDriver::BaseFor(int port) {
+  return port == 2 ? 0x2F8 : 0x3F8;
+}
+
+void UartDriver::InitPort(int port) {
+  const std::uint16_t base = BaseFor(port);
+  io_.Out(base + kInterruptEnable, 0x00);
+  io_.Out(base + kLineControl, 0x80);  // divisor latch open
+  io_.Out(base + kData, 0x0C);         // 115200 / 12 = 9600 baud
+  io_.Out(base + kInterruptEnable, 0x00);
+  io_.Out(base + kLineControl, 0x03);  // 8N1, divisor latch closed
+  io_.Out(base + kFifoControl, 0xC7);  // FIFOs on and cleared, trigger at 14
+  io_.Out(base + kModemControl, 0x0B);  // DTR, RTS, OUT2
+}
+
+SendStatus UartDriver::SendByte(int port, int byte) {
+  const std::uint16_t base = BaseFor(port);
+  if (!io_.Present(base)) return SendStatus::kPortMissing;
+
+  const std::uint16_t line_status = base + kLineStatus;
+  const std::uint16_t modem_status = base + kModemStatus;
+
+  // Whatever the unit sent beyond its last answer must not pass for the
+  // answer to this byte.
+  if (!DrainReceiver(io_, clock_, base)) return SendStatus::kReceiverFlooded;
+  if (!WaitFor(io_, clock_, line_status, kTransmitterEmpty)) return SendStatus::kTransmitterStuck;
+  if (!WaitFor(io_, clock_, modem_status, kClearToSend)) return SendStatus::kNoCts;
+
+  io_.Out(base + kData, static_cast<std::uint8_t>(byte & 0xFF));
+
+  if (!WaitFor(io_, clock_, line_status, kTransmitterEmpty)) return SendStatus::kTransmitterStuck;
+  if (!WaitFor(io_, clock_, modem_status, kClearToSend)) return SendStatus::kNoCts;
+  if (!WaitFor(io_, clock_, line_status, kDataReady)) return SendStatus::kNoAnswer;
+  io_.In(base + kData);  // the answer; its value carries no meaning
+  return SendStatus::kSent;
+}
