@@ -1,0 +1,35 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include "serial/port_io.h"
+#include "sim/register_access.h"
+#include "sim/sim_uart16550.h"
+
+// The PC's I/O address space as the driver sees it, with simulated UARTs
+// plugged in at their bases. An address whose base has nothing attached reads
+// 0xFF and swallows writes, as an empty slot on a real bus does.
+class SimBus : public PortIo {
+ public:
+  // Base must be a multiple of 8 (the UART's eight registers); attaching at a
+  // base again replaces the UART there. The UART must outlive the bus's use.
+  void Attach(std::uint16_t base, SimUart16550& uart);
+  void Detach(std::uint16_t base);
+
+  std::uint8_t In(std::uint16_t address) override;
+  void Out(std::uint16_t address, std::uint8_t value) override;
+  bool Present(std::uint16_t base) override;
+
+  // Every access through the bus, to any address, in order.
+  const std::vector<RegisterAccess>& Log() const { return log_.entries(); }
+  std::size_t DroppedLogEntries() const { return log_.dropped(); }
+  void ClearLog() { log_.Clear(); }
+
+ private:
+  SimUart16550* UartAt(std::uint16_t address) const;
+
+  std::map<std::uint16_t, SimUart16550*> uarts_;
+  AccessLog log_;
+};

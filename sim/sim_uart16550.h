@@ -1,0 +1,114 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "serial/monotonic_clock.h"
+#include "sim/korvel_unit.h"
+#include "sim/register_access.h"
+
+// One 16550 UART with a KORVEL unit on its line, seen through its eight
+// registers. Addresses are taken whole and the register is chosen by the low
+// three bits, so the UART works at any base that is a multiple of 8.
+//
+// What it models:
+// - the divisor latch (line control bit 7 switches offsets 0 and 1 to it);
+//   bytes written to it never reach the line;
+// - interrupt enable, line control, modem control and scratch registers as
+//   plain storage (no interrupts are raised; the identification register
+//   always says none is pending);
+// - FIFO control: enabling or disabling the FIFOs empties them, bits 1 and 2
+//   empty the receive and transmit FIFO; the receiver holds 16 bytes with
+//   FIFOs on, 1 without, and a byte that finds it full sets overrun (0x02);
+// - line status: data ready 0x01, overrun 0x02 (cleared by reading), holding
+//   register empty 0x20, transmitter empty 0x40;
+// - modem status: CTS (0x10) is up while the unit raises it and the host
+//   asserts RTS (modem control bit 1): a unit only signals ready to a host
+//   that has asked to send. Bit 0 reports a CTS change since the last read;
+// - loopback (modem control bit 4): transmitted bytes come back to the
+//   receiver instead of the unit, and the modem status mirrors DTR, RTS,
+//   OUT1 and OUT2 as the chip does;
+// - the unit's answer delay, measured on the clock given; with no clock,
+//   answers arrive at once.
+// A byte written to the transmit register reaches the unit at once unless the
+// transmitter is held (HoldTransmitter), which keeps it and the ones after it
+// on the PC's side with the status bits showing so.
+class SimUart16550 {
+ public:
+  // Status bits.
+  static constexpr std::uint8_t kDataReady = 0x01;
+  static constexpr std::uint8_t kOverrun = 0x02;
+  static constexpr std::uint8_t kHoldingEmpty = 0x20;
+  static constexpr std::uint8_t kTransmitterEmpty = 0x40;
+  static constexpr std::uint8_t kClearToSend = 0x10;
+  static constexpr std::uint8_t kDeltaClearToSend = 0x01;
+
+  explicit SimUart16550(KorvelUnit& unit, MonotonicClock* clock = nullptr);
+
+  std::uint8_t In(std::uint16_t address);
+  void Out(std::uint16_t address, std::uint8_t value);
+
+  // Bytes arriving on the receive line now, not sent by the unit as an answer
+  // (noise, or a unit talking out of turn).
+  void Inject(const std::vector<std::uint8_t>& bytes);
+
+  // While held, written bytes stay in the transmitter; releasing sends them.
+  void HoldTransmitter(bool hold);
+
+  std::uint16_t Divisor() const;
+  std::uint8_t LineControl() const { return line_control_; }
+  std::uint8_t ModemControl() const { return modem_control_; }
+  std::uint8_t InterruptEnable() const { return interrupt_enable_; }
+  bool FifoEnabled() const { return fifo_enabled_; }
+  int ReceiveTriggerLevel() const;  // 1, 4, 8 or 14 bytes
+  bool ClearToSend() const;
+
+  // Bytes waiting in the receiver now, and answers still on their way.
+  std::size_t ReceiverCount() const { return receiver_.size(); }
+  std::size_t AnswersInFlight() const { return in_flight_.size(); }
+
+  const std::vector<RegisterAccess>& Log() const { return log_.entries(); }
+  std::size_t DroppedLogEntries() const { return log_.dropped(); }
+  void ClearLog() { log_.Clear(); }
+
+  KorvelUnit& unit() { return unit_; }
+
+ private:
+  struct Answer {
+    std::int64_t due_ms;
+    std::vector<std::uint8_t> bytes;
+  };
+
+  std::uint8_t Read(int offset);
+  void Write(int offset, std::uint8_t value);
+  void WriteFifoControl(std::uint8_t value);
+  std::uint8_t LineStatus();
+  std::uint8_t ModemStatus();
+  void Transmit(std::uint8_t byte);
+  void ReceiveFromLine(std::uint8_t byte);
+  void DeliverDueAnswers();
+  bool DivisorLatchOpen() const { return (line_control_ & 0x80) != 0; }
+  bool Loopback() const { return (modem_control_ & 0x10) != 0; }
+
+  KorvelUnit& unit_;
+  MonotonicClock* clock_;
+
+  std::uint8_t divisor_low_ = 0;
+  std::uint8_t divisor_high_ = 0;
+  std::uint8_t interrupt_enable_ = 0;
+  std::uint8_t line_control_ = 0;
+  std::uint8_t modem_control_ = 0;
+  std::uint8_t scratch_ = 0;
+  std::uint8_t receive_buffer_ = 0;  // what a read of an empty receiver gives
+  std::uint8_t fifo_control_ = 0;
+  bool fifo_enabled_ = false;
+  bool overrun_ = false;
+  bool last_cts_ = false;
+  bool hold_transmitter_ = false;
+
+  std::deque<std::uint8_t> receiver_;
+  std::deque<std::uint8_t> transmitter_;  // held bytes, the first one shifting out
+  std::deque<Answer> in_flight_;
+  AccessLog log_;
+};
