@@ -1,0 +1,37 @@
+#include "app/programmer_app.h"
+
+#include <commctrl.h>
+
+#include <iterator>
+
+#include "banner/pause.h"
+#include "serial/comm_port_io.h"
+#include "serial/monotonic_clock.h"
+#include "ui/command_ids.h"
+#include "ui/programmer_dialog.h"
+
+const MessageMapEntry CProgrammerApp::messageEntries[] = {
+    {WM_COMMAND, 0, ID_HELP, ID_HELP, Handler(&CProgrammerApp::OnHelp)},
+};
+
+const MessageMap CProgrammerApp::messageMap = {&CWinApp::messageMap, messageEntries,
+                                               std::size(messageEntries)};
+
+const MessageMap* CProgrammerApp::GetMessageMap() const { return &messageMap; }
+
+BOOL CProgrammerApp::InitInstance() {
+  // The main dialog's progress bar is a common control.
+  INITCOMMONCONTROLSEX controls{};
+  controls.dwSize = sizeof controls;
+  controls.dwICC = ICC_PROGRESS_CLASS;
+  ::InitCommonControlsEx(&controls);
+
+  CommPortIo ports;
+  SteadyClock clock;
+  SystemTimeOfDay timeOfDay;
+  CProgrammerDialog dialog(ports, clock, timeOfDay);
+  m_pMainWnd = &dialog;
+  dialog.DoModal();
+  m_pMainWnd = nullptr;
+  return FALSE;
+}

@@ -1,0 +1,20 @@
+#pragma once
+#include <windows.h>
+
+#include "ui/win_app.h"
+
+// The application: start-up runs the main dialog and ends when it closes.
+class CProgrammerApp : public CWinApp {
+ public:
+  CProgrammerApp() = default;
+
+  // Runs the main dialog on COM1/COM2 and returns FALSE: the process ends
+  // when the dialog does.
+  BOOL InitInstance() override;
+
+  const MessageMap* GetMessageMap() const override;
+  static const MessageMap messageMap;
+
+ private:
+  static const MessageMapEntry messageEntries[];
+};

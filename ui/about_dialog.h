@@ -1,0 +1,14 @@
+#pragma once
+#include "ui/dialog.h"
+
+// The About box, opened from the main dialog's system menu.
+class CAboutDialog : public CDialog {
+ public:
+  explicit CAboutDialog(CWnd* parent = nullptr);
+
+  const MessageMap* GetMessageMap() const override;
+  static const MessageMap messageMap;
+
+ protected:
+  void DoDataExchange(CDataExchange* pDX) override;
+};

@@ -1,0 +1,17 @@
+#include "ui/app_name.h"
+
+#include <windows.h>
+
+std::string AppNameFromPath(const std::string& path) {
+  const std::size_t slash = path.find_last_of("\\/:");
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  return name;
+}
+
+std::string ApplicationName() {
+  char path[MAX_PATH + 1] = {};
+  const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return AppNameFromPath(std::string(path, length));
+}

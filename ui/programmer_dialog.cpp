@@ -1,0 +1,147 @@
+#include "ui/programmer_dialog.h"
+
+#include <commctrl.h>
+
+#include <iterator>
+
+#include "res/resource.h"
+#include "ui/about_dialog.h"
+#include "ui/paint_dc.h"
+#include "ui/run_failure_text.h"
+
+namespace {
+
+// The bar covers a whole run: 0..30 for the blank frame, 30..60 for the message.
+constexpr short kProgressEnd = 60;
+
+// System commands keep their low four bits for the system's own use.
+constexpr UINT kSystemCommandMask = 0xFFF0;
+
+}  // namespace
+
+POINT MinimisedIconOrigin(int clientWidth, int clientHeight, int iconWidth, int iconHeight) {
+  POINT origin;
+  origin.x = (clientWidth - iconWidth + 1) / 2;
+  origin.y = (clientHeight - iconHeight + 1) / 2;
+  return origin;
+}
+
+const MessageMapEntry CProgrammerDialog::messageEntries[] = {
+    {WM_SYSCOMMAND, 0, 0, 0, Handler(&CProgrammerDialog::OnSysCommand)},
+    {WM_PAINT, 0, 0, 0, Handler(&CProgrammerDialog::OnPaint)},
+    {WM_QUERYDRAGICON, 0, 0, 0, Handler(&CProgrammerDialog::OnQueryDragIcon)},
+    {WM_NOTIFY, NM_OUTOFMEMORY, IDC_PROGRESS, IDC_PROGRESS,
+     Handler(&CProgrammerDialog::OnOutOfMemoryProgress)},
+    {WM_COMMAND, BN_CLICKED, IDC_PROGRAM, IDC_PROGRAM, Handler(&CProgrammerDialog::OnProgram)},
+    {WM_COMMAND, BN_CLICKED, IDC_PORT1, IDC_PORT1, Handler(&CProgrammerDialog::OnPort1)},
+    {WM_COMMAND, BN_CLICKED, IDC_PORT2, IDC_PORT2, Handler(&CProgrammerDialog::OnPort2)},
+};
+
+const MessageMap CProgrammerDialog::messageMap = {&CDialog::messageMap, messageEntries,
+                                                  std::size(messageEntries)};
+
+const MessageMap* CProgrammerDialog::GetMessageMap() const { return &messageMap; }
+
+CProgrammerDialog::CProgrammerDialog(PortIo& io, MonotonicClock& clock,
+                                     TimeOfDaySource& timeOfDay, CWnd* parent)
+    : CDialog(IDD_MAIN, parent),
+      m_driver(io, clock),
+      m_timeOfDay(timeOfDay),
+      m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN))) {}
+
+void CProgrammerDialog::DoDataExchange(CDataExchange* pDX) {
+  CDialog::DoDataExchange(pDX);
+  DDX_Control(pDX, IDC_MESSAGE, m_edit);
+  DDX_Control(pDX, IDC_PROGRESS, m_progress);
+}
+
+BOOL CProgrammerDialog::OnInitDialog() {
+  CDialog::OnInitDialog();
+
+  HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE);
+  if (systemMenu != nullptr) {
+    char about[256] = {};
+    if (::LoadStringA(::GetModuleHandleA(nullptr), IDS_ABOUT, about, sizeof about) > 0) {
+      ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+      ::AppendMenuA(systemMenu, MF_STRING, IDM_ABOUT, about);
+    }
+  }
+
+  SendMessageA(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+  SendMessageA(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+  m_port = 0;
+  ::EnableWindow(GetDlgItem(IDC_PROGRAM), FALSE);
+  m_progress.SetRange(0, kProgressEnd);
+  m_progress.SetPos(0);
+  m_message.clear();
+  UpdateMessageText();
+  return TRUE;
+}
+
+void CProgrammerDialog::OnSysCommand(UINT nID, LPARAM) {
+  if ((nID & kSystemCommandMask) == IDM_ABOUT) {
+    CAboutDialog about;
+    about.DoModal();
+  } else {
+    Default();
+  }
+}
+
+void CProgrammerDialog::OnPaint() {
+  if (!::IsIconic(m_hWnd)) {
+    Default();
+    return;
+  }
+  CPaintDC dc(m_hWnd);
+  SendMessageA(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+  RECT client{};
+  ::GetClientRect(m_hWnd, &client);
+  const POINT origin =
+      MinimisedIconOrigin(client.right - client.left, client.bottom - client.top,
+                          ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON));
+  ::DrawIcon(dc.GetSafeHdc(), origin.x, origin.y, m_hIcon);
+}
+
+HCURSOR CProgrammerDialog::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
+
+void CProgrammerDialog::OnOutOfMemoryProgress(NMHDR*, LRESULT* pResult) { *pResult = 0; }
+
+void CProgrammerDialog::OnPort1() {
+  ::EnableWindow(GetDlgItem(IDC_PROGRAM), TRUE);
+  m_port = 1;
+  InitPort();
+}
+
+void CProgrammerDialog::OnPort2() {
+  ::EnableWindow(GetDlgItem(IDC_PROGRAM), TRUE);
+  m_port = 2;
+  InitPort();
+}
+
+void CProgrammerDialog::OnProgram() {
+  const RunResult result = RunProgramming(*this);
+  if (result.ok()) return;
+  // The run has already put the bar back to 0; say what stopped it.
+  const std::string text = RunFailureText(m_port, result.status);
+  MessageBoxA(text.c_str(), nullptr, MB_OK | MB_ICONWARNING);
+}
+
+void CProgrammerDialog::UpdateMessageText() {
+  // The control takes the text up to its first zero byte.
+  ::SetWindowTextA(GetDlgItem(IDC_MESSAGE), m_message.c_str());
+}
+
+void CProgrammerDialog::InitPort() { m_driver.InitPort(m_port); }
+
+SendStatus CProgrammerDialog::SendByte(int byte) { return m_driver.SendByte(m_port, byte); }
+
+void CProgrammerDialog::Delay() { ::Delay(m_timeOfDay); }
+
+std::string CProgrammerDialog::ReadMessageText() {
+  m_message.clear();
+  m_message = WindowTextOf(GetDlgItem(IDC_MESSAGE));
+  return m_message;
+}
+
+void CProgrammerDialog::SetProgress(int position) { m_progress.SetPos(position); }

@@ -1,0 +1,68 @@
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "banner/pause.h"
+#include "banner/programming_run.h"
+#include "serial/monotonic_clock.h"
+#include "serial/port_io.h"
+#include "serial/uart_driver.h"
+#include "ui/dialog.h"
+#include "ui/message_edit.h"
+#include "ui/progress_ctrl.h"
+
+// Where the icon goes in a minimised window's client area: centred, with the
+// odd pixel going right and down (the sums are divided rounding toward zero).
+POINT MinimisedIconOrigin(int clientWidth, int clientHeight, int iconWidth, int iconHeight);
+
+// The main dialog: choose a port, type the message, program the unit.
+class CProgrammerDialog : public CDialog, private ProgrammerOps {
+ public:
+  // The serial line is reached through io; the clocks time its waits and the
+  // pause between the two frames.
+  CProgrammerDialog(PortIo& io, MonotonicClock& clock, TimeOfDaySource& timeOfDay,
+                    CWnd* parent = nullptr);
+
+  // The message text as last loaded or read for a run, and the chosen port
+  // (0 none yet, 1 COM1, 2 COM2).
+  const std::string& message() const { return m_message; }
+  std::int32_t port() const { return m_port; }
+
+  const MessageMap* GetMessageMap() const override;
+  static const MessageMap messageMap;
+
+ protected:
+  void DoDataExchange(CDataExchange* pDX) override;
+  BOOL OnInitDialog() override;
+
+ private:
+  void OnSysCommand(UINT nID, LPARAM lParam);
+  void OnPaint();
+  HCURSOR OnQueryDragIcon();
+  void OnOutOfMemoryProgress(NMHDR* pNMHDR, LRESULT* pResult);
+  void OnProgram();
+  void OnPort1();
+  void OnPort2();
+
+  void UpdateMessageText();
+
+  // What a programming run does to the dialog and the line.
+  void InitPort() override;
+  SendStatus SendByte(int byte) override;
+  void Delay() override;
+  std::string ReadMessageText() override;
+  void SetProgress(int position) override;
+
+  static const MessageMapEntry messageEntries[];
+
+  UartDriver m_driver;
+  TimeOfDaySource& m_timeOfDay;
+
+  std::string m_message;
+  std::int32_t m_port = 0;
+  CMessageEdit m_edit;
+  CProgressCtrl m_progress;
+  HICON m_hIcon;
+};

@@ -1,0 +1,23 @@
+#include "ui/win_app.h"
+
+namespace {
+
+CWinApp* g_application = nullptr;
+
+}  // namespace
+
+const MessageMap CWinApp::messageMap = {&CCmdTarget::messageMap, nullptr, 0};
+
+const MessageMap* CWinApp::GetMessageMap() const { return &messageMap; }
+
+CWinApp::CWinApp() { g_application = this; }
+
+CWinApp::~CWinApp() {
+  if (g_application == this) g_application = nullptr;
+}
+
+CWinApp* CWinApp::Current() { return g_application; }
+
+BOOL CWinApp::InitInstance() { return TRUE; }
+
+void CWinApp::OnHelp() {}

@@ -1,0 +1,131 @@
+#include "ui/wnd.h"
+
+#include "ui/app_name.h"
+
+namespace {
+
+// The window property that leads from a window to its object.
+constexpr char kObjectProperty[] = "korvel.CWnd";
+
+}  // namespace
+
+std::string WindowTextOf(HWND hwnd) {
+  const int length = ::GetWindowTextLengthA(hwnd);
+  if (length <= 0) return std::string();
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  const int copied = ::GetWindowTextA(hwnd, text.data(), length + 1);
+  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return text;
+}
+
+const MessageMap CWnd::messageMap = {&CCmdTarget::messageMap, nullptr, 0};
+
+const MessageMap* CWnd::GetMessageMap() const { return &messageMap; }
+
+CWnd::~CWnd() {
+  if (m_hWnd != nullptr) UnsubclassWindow();
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND hwnd) {
+  if (hwnd == nullptr) return nullptr;
+  return static_cast<CWnd*>(::GetPropA(hwnd, kObjectProperty));
+}
+
+bool CWnd::SubclassWindow(HWND hwnd) {
+  if (hwnd == nullptr || m_hWnd != nullptr || FromHandlePermanent(hwnd) != nullptr) return false;
+  if (!::SetPropA(hwnd, kObjectProperty, this)) return false;
+  m_hWnd = hwnd;
+  m_superProc = reinterpret_cast<WNDPROC>(
+      ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::WindowProc)));
+  return true;
+}
+
+HWND CWnd::UnsubclassWindow() {
+  HWND hwnd = m_hWnd;
+  if (hwnd == nullptr) return nullptr;
+  if (m_superProc != nullptr) {
+    ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_superProc));
+  }
+  ::RemovePropA(hwnd, kObjectProperty);
+  m_superProc = nullptr;
+  m_hWnd = nullptr;
+  return hwnd;
+}
+
+LRESULT CALLBACK CWnd::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  CWnd* wnd = FromHandlePermanent(hwnd);
+  if (wnd == nullptr) return ::DefWindowProcA(hwnd, message, wParam, lParam);
+  return wnd->Route(message, wParam, lParam);
+}
+
+LRESULT CWnd::Route(UINT message, WPARAM wParam, LPARAM lParam) {
+  // Handlers may send messages to their own window; each level keeps its own.
+  const CurrentMessage outer = m_current;
+  m_current = CurrentMessage{message, wParam, lParam};
+  LRESULT result = 0;
+  if (!OnWndMsg(message, wParam, lParam, &result)) {
+    result = DefWindowProcA(message, wParam, lParam);
+  }
+  m_current = outer;
+  // The window's last message: nothing of it may be touched after this.
+  if (message == WM_NCDESTROY) UnsubclassWindow();
+  return result;
+}
+
+bool CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  return DispatchMessageMap(message, wParam, lParam, result);
+}
+
+LRESULT CWnd::Default() {
+  return DefWindowProcA(m_current.message, m_current.wParam, m_current.lParam);
+}
+
+LRESULT CWnd::DefWindowProcA(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (m_superProc != nullptr) {
+    return ::CallWindowProcA(m_superProc, m_hWnd, message, wParam, lParam);
+  }
+  return ::DefWindowProcA(m_hWnd, message, wParam, lParam);
+}
+
+HWND CWnd::GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
+
+BOOL CWnd::EnableWindow(BOOL enable) { return ::EnableWindow(m_hWnd, enable); }
+
+BOOL CWnd::IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
+
+void CWnd::SetWindowTextA(const char* text) { ::SetWindowTextA(m_hWnd, text); }
+
+std::string CWnd::GetWindowTextA() const { return WindowTextOf(m_hWnd); }
+
+LRESULT CWnd::SendMessageA(UINT message, WPARAM wParam, LPARAM lParam) const {
+  return ::SendMessageA(m_hWnd, message, wParam, lParam);
+}
+
+void CWnd::UpdateWindow() { ::UpdateWindow(m_hWnd); }
+
+int CWnd::MessageBoxA(const char* text, const char* caption, UINT type) {
+  const std::string name = caption != nullptr ? std::string(caption) : ApplicationName();
+  return ::MessageBoxA(m_hWnd, text, name.c_str(), type);
+}
+
+void CWnd::CenterWindow() {
+  RECT work{};
+  ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  RECT area = work;
+  HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+  if (owner != nullptr && ::IsWindowVisible(owner) && !::IsIconic(owner)) {
+    ::GetWindowRect(owner, &area);
+  }
+  RECT window{};
+  ::GetWindowRect(m_hWnd, &window);
+  const int width = window.right - window.left;
+  const int height = window.bottom - window.top;
+  int left = area.left + ((area.right - area.left) - width) / 2;
+  int top = area.top + ((area.bottom - area.top) - height) / 2;
+  // Keep the whole window on the work area where it fits.
+  if (left + width > work.right) left = work.right - width;
+  if (top + height > work.bottom) top = work.bottom - height;
+  if (left < work.left) left = work.left;
+  if (top < work.top) top = work.top;
+  ::SetWindowPos(m_hWnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
