@@ -38,8 +38,8 @@ Frame MessageFrame(const std::string& text) {
     frame[copied] = 0;  // the text's terminator goes out with the frame
   }
 
-  const auto firstLineEnd = frame.begin() + kFirstBreak + 2;
-  if (std::find(frame.begin(), firstLineEnd, kCr) == firstLineEnd) {
+  const auto first_line_end = frame.begin() + kFirstBreak + 2;
+  if (std::find(frame.begin(), first_line_end, kCr) == first_line_end) {
     SetBreak(frame, kFirstBreak);
   }
   SetBreak(frame, kSecondBreak);

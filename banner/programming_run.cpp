@@ -5,14 +5,14 @@
 namespace {
 
 // Sends a frame up to and including its first SUB, moving the bar from
-// progressBase by one step for every two bytes.
-RunResult SendFrame(ProgrammerOps& ops, const Frame& frame, RunPhase phase, int progressBase) {
+// progress_base by one step for every two bytes.
+RunResult SendFrame(ProgrammerOps& ops, const Frame& frame, RunPhase phase, int progress_base) {
   for (int i = 0; i < kFrameSize; ++i) {
     const SendStatus status = ops.SendByte(frame[i]);
     if (status != SendStatus::kSent) {
       return RunResult{status, phase, i};
     }
-    ops.SetProgress(i / 2 + progressBase);
+    ops.SetProgress(i / 2 + progress_base);
     if (frame[i] == kSub) {
       break;
     }

@@ -1,0 +1,36 @@
+#!/bin/sh
+# run_with_peer.sh TEST_EXE WINE_PREFIX LINES_DIR SOURCE_DIR [test arguments...]
+# Runs the communications port test under Wine with COM1 and COM2 leading to
+# pseudo-terminals that pty_peer.py answers on. The prefix maps the ports to
+# fixed links in LINES_DIR once; each run only points the links anew, which
+# Wine follows without a restart.
+set -eu
+exe=$1 prefix=$2 lines=$3 src=$4
+shift 4
+
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml="
+"$src/tools/wine-prefix.sh" "$prefix" null "$lines/com1" "$lines/com2" >/dev/null
+
+mkdir -p "$lines"
+rm -f "$lines/com1" "$lines/com2" "$lines/open-com2" "$lines/received.log" "$lines/ready"
+
+python3 "$src/tests/comm/pty_peer.py" "$lines" &
+peer=$!
+trap 'kill $peer 2>/dev/null || true' EXIT
+
+waited=0
+while [ ! -f "$lines/ready" ]; do
+  if [ $waited -ge 100 ] || ! kill -0 $peer 2>/dev/null; then
+    echo "run_with_peer: the peer did not start" >&2
+    exit 1
+  fi
+  sleep 0.1
+  waited=$((waited + 1))
+done
+
+status=0
+KORVEL_COMM_LINES="$lines" wine "$exe" "$@" || status=$?
+# Stop Wine before the peer: the server holds the pty as its terminal, and a
+# hang-up would make it print its object table into this test's output.
+wineserver -k 2>/dev/null || true
+exit $status
