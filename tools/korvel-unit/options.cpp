@@ -1,0 +1,169 @@
+#include "tools/korvel-unit/options.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+
+namespace {
+
+bool ParseNumber(const std::string& text, long low, long high, long& value) {
+  if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0]))) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long parsed = std::strtol(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || parsed < low || parsed > high) return false;
+  value = parsed;
+  return true;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// Pairs of hex digits, each pair optionally led by 0x and the pairs
+// optionally set apart by spaces, commas or colons: "15", "15 3F", "0x15,0x3f".
+bool ParseHexBytes(const std::string& text, std::vector<std::uint8_t>& bytes) {
+  std::vector<std::uint8_t> parsed;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (c == ' ' || c == ',' || c == ':') {
+      ++i;
+      continue;
+    }
+    if (c == '0' && i + 1 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X')) i += 2;
+    if (i + 1 >= text.size()) return false;
+    const int high = HexDigit(text[i]);
+    const int low = HexDigit(text[i + 1]);
+    if (high < 0 || low < 0) return false;
+    parsed.push_back(static_cast<std::uint8_t>(high * 16 + low));
+    i += 2;
+  }
+  if (parsed.empty()) return false;
+  bytes.insert(bytes.end(), parsed.begin(), parsed.end());
+  return true;
+}
+
+}  // namespace
+
+bool ParseOptions(const std::vector<std::string>& args, ToolOptions& options, std::string& error) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i];
+    std::string value;
+    bool has_value = false;
+    const std::size_t equals = name.find('=');
+    if (name.rfind("--", 0) == 0 && equals != std::string::npos) {
+      value = name.substr(equals + 1);
+      name = name.substr(0, equals);
+      has_value = true;
+    }
+    const bool takes_value = name == "--line-speed" || name == "--answer-delay" ||
+                             name == "--answer-byte" || name == "--extra" || name == "--stale" ||
+                             name == "--path-file" || name == "--log" || name == "--frames" ||
+                             name == "--count";
+    if (takes_value && !has_value) {
+      if (i + 1 >= args.size()) {
+        error = name + " needs a value";
+        return false;
+      }
+      value = args[++i];
+    } else if (!takes_value && has_value) {
+      error = name + " takes no value";
+      return false;
+    }
+
+    long number = 0;
+    if (name == "--help" || name == "-h") {
+      options.help = true;
+    } else if (name == "--no-answer") {
+      options.behaviour.answers = false;
+    } else if (name == "--line-speed") {
+      if (!ParseNumber(value, 50, 4000000, number)) {
+        error = "--line-speed wants a baud rate from 50 to 4000000, not '" + value + "'";
+        return false;
+      }
+      options.line_speed = static_cast<int>(number);
+    } else if (name == "--answer-delay") {
+      if (!ParseNumber(value, 0, 600000, number)) {
+        error = "--answer-delay wants milliseconds from 0 to 600000, not '" + value + "'";
+        return false;
+      }
+      options.behaviour.answer_delay_ms = static_cast<int>(number);
+    } else if (name == "--answer-byte") {
+      std::vector<std::uint8_t> bytes;
+      if (!ParseHexBytes(value, bytes) || bytes.size() != 1) {
+        error = "--answer-byte wants one byte in hex, such as 06, not '" + value + "'";
+        return false;
+      }
+      options.behaviour.answer_byte = bytes[0];
+    } else if (name == "--extra") {
+      if (!ParseNumber(value, 0, 4096, number)) {
+        error = "--extra wants a count from 0 to 4096, not '" + value + "'";
+        return false;
+      }
+      options.behaviour.extra_answer_bytes = static_cast<int>(number);
+    } else if (name == "--stale") {
+      if (!ParseHexBytes(value, options.behaviour.stale_bytes)) {
+        error = "--stale wants bytes in hex, such as \"15 3F\", not '" + value + "'";
+        return false;
+      }
+    } else if (name == "--path-file") {
+      options.path_file = value;
+    } else if (name == "--log") {
+      options.log_file = value;
+    } else if (name == "--frames") {
+      options.frames_file = value;
+    } else if (name == "--count") {
+      if (!ParseNumber(value, 1, 1000000000, number)) {
+        error = "--count wants a number of frames of at least 1, not '" + value + "'";
+        return false;
+      }
+      options.count = number;
+    } else {
+      error = "unknown option '" + args[i] + "'";
+      return false;
+    }
+    if (takes_value && value.empty()) {
+      error = name + " needs a value";
+      return false;
+    }
+  }
+  return true;
+}
+
+const char* UsageText() {
+  return R"(Usage: korvel-unit [OPTION]...
+Puts a simulated KORVEL display unit on a new pseudo-terminal. The first line
+printed is the terminal's path (unless --path-file is given); open it as the
+serial port. The unit answers every byte it receives, and each complete frame
+(up to and including SUB, 0x1A) is printed as the unit's display shows it.
+
+Line:
+  --line-speed BAUD   emulate a serial line at BAUD: each byte takes 10 bits'
+                      time to arrive, and so does each answer byte
+                      (default: off, bytes pass at once)
+
+Misbehaviours:
+  --no-answer         never answer
+  --answer-delay MS   answer MS milliseconds after a byte arrives
+  --answer-byte HEX   answer with this byte (default 06)
+  --extra N           follow each answer with N more copies of the answer byte
+  --stale HEX         after answering a frame's end byte, also send these bytes
+                      (hex pairs such as 15 or "15 3F"; may be repeated)
+  A pseudo-terminal has no modem lines, so this tool cannot withhold CTS.
+
+Output:
+  --path-file FILE    write the terminal's path to FILE instead of stdout
+  --log FILE          write every byte received as "<microseconds> <hex>", one
+                      a line, timed by the monotonic clock, flushed per byte
+  --frames FILE       append each complete frame's bytes in hex, one frame a line
+  --count N           exit after N complete frames
+  --help              show this text and exit
+
+Stops cleanly on SIGINT or SIGTERM. Exit status: 0 when stopped or done,
+1 when the pseudo-terminal or a file cannot be set up, 2 for a usage mistake.
+)";
+}
