@@ -87,6 +87,7 @@ bool CommPortIo::Open(Port& port) {
 
   port.handle = handle;
   port.modem_lines_unsupported = false;
+  port.receiver_seen_empty = false;
   // Opened halfway through programming the divisor: the line settings follow
   // when the latch closes.
   if (!(port.line_control & kDivisorLatch)) ApplyLineSettings(port);
@@ -168,6 +169,7 @@ std::uint8_t CommPortIo::LineStatus(Port& port) {
     return kAbsent;
   }
   std::uint8_t value = 0;
+  port.receiver_seen_empty = status.cbInQue == 0;
   if (status.cbInQue > 0) value |= kDataReady;
   if (status.cbOutQue == 0) value |= kHoldingEmpty | kTransmitterEmpty;
   if (errors & CE_OVERRUN) value |= kOverrun;
@@ -192,7 +194,12 @@ std::uint8_t CommPortIo::ModemStatus(Port& port) {
   return 0;
 }
 
-std::uint8_t CommPortIo::ReceiveByte(Port& port) {
+std::uint8_t CommPortIo::ReceiveByte(Port& port, bool seen_empty) {
+  // A read that finds nothing is by far the dearest call here, and the driver
+  // reads the receive buffer once after every status read that found it
+  // empty. A byte arriving in between stays for the next status read, as it
+  // would had it come a moment later.
+  if (seen_empty) return 0;
   std::uint8_t value = 0;
   DWORD count = 0;
   if (!ReadFile(AsHandle(port.handle), &value, 1, &count, nullptr) || count != 1) return 0;
@@ -209,10 +216,14 @@ std::uint8_t CommPortIo::In(std::uint16_t address) {
   Port* port = PortAt(address, &offset);
   if (port == nullptr || port->handle == nullptr) return kAbsent;
 
+  // Only the access right after a status read may rely on what it saw.
+  const bool seen_empty = port->receiver_seen_empty;
+  port->receiver_seen_empty = false;
+
   const bool latch_open = (port->line_control & kDivisorLatch) != 0;
   switch (offset) {
     case kData:
-      return latch_open ? port->divisor_low : ReceiveByte(*port);
+      return latch_open ? port->divisor_low : ReceiveByte(*port, seen_empty);
     case kInterruptEnable:
       return latch_open ? port->divisor_high : port->interrupt_enable;
     case kFifoControl:
@@ -236,6 +247,7 @@ void CommPortIo::Out(std::uint16_t address, std::uint8_t value) {
   int offset = 0;
   Port* port = PortAt(address, &offset);
   if (port == nullptr) return;
+  port->receiver_seen_empty = false;
 
   // The registers are kept even while the port is closed, so that a port
   // opened later gets the settings last programmed.

@@ -30,6 +30,7 @@ class CommPortIo : public PortIo {
     const char* device;
     void* handle = nullptr;  // a Windows HANDLE; null while closed
     bool modem_lines_unsupported = false;
+    bool receiver_seen_empty = false;  // by the status read just before
     // Until the port is programmed: 9600 baud, 8N1, DTR and RTS down.
     std::uint8_t divisor_low = 12;
     std::uint8_t divisor_high = 0;
@@ -48,7 +49,7 @@ class CommPortIo : public PortIo {
   void ApplyModemControl(Port& port);
   std::uint8_t LineStatus(Port& port);
   std::uint8_t ModemStatus(Port& port);
-  std::uint8_t ReceiveByte(Port& port);
+  std::uint8_t ReceiveByte(Port& port, bool seen_empty);
   void TransmitByte(Port& port, std::uint8_t value);
 
   Port ports_[2];

@@ -29,6 +29,7 @@ constexpr std::uint8_t kDataReady = 0x01;
 constexpr std::uint8_t kTransmitterIdle = 0x20 | 0x40;
 constexpr std::uint8_t kCts = 0x10;
 constexpr std::uint8_t kStaleRequest = 0xEE;  // the peer answers it three times
+constexpr std::uint8_t kLateRequest = 0xDD;   // the peer answers it after 100 ms
 
 struct Received {
   std::string port;
@@ -134,6 +135,17 @@ TEST_F(CommPortIoTest, AnswerIsReadThroughTheReceiveBuffer) {
     EXPECT_EQ(io_.In(kCom1), static_cast<std::uint8_t>(~byte));
     EXPECT_EQ(io_.In(kCom1 + kLineStatus) & kDataReady, 0);
   }
+}
+
+TEST_F(CommPortIoTest, ReceiveBufferReadLaterStillGetsTheByte) {
+  // A status read that found the receiver empty says nothing about a read of
+  // the receive buffer that comes after some other access.
+  driver_.InitPort(1);
+  io_.Out(kCom1, kLateRequest);
+  EXPECT_EQ(io_.In(kCom1 + kLineStatus) & kDataReady, 0);
+  LetLineSettle();
+  io_.In(kCom1 + kLineControl);
+  EXPECT_EQ(io_.In(kCom1), static_cast<std::uint8_t>(~kLateRequest));
 }
 
 TEST_F(CommPortIoTest, DivisorAndLineControlBecomeThePortSettings) {

@@ -7,7 +7,8 @@ port turn up. Every byte received is written to LINES/received.log as
 "<port> <hex> <baud> <data bits> <parity N/O/E> <stop bits>", with the line
 settings the sending side had given the port at that moment, and then
 answered with its complement. A received 0xEE is answered three times, which
-leaves stale bytes waiting on the other side. LINES/ready says the peer is up.
+leaves stale bytes waiting on the other side; a received 0xDD is answered
+only after LATE_ANSWER_S. LINES/ready says the peer is up.
 """
 import os
 import pty
@@ -19,6 +20,8 @@ import time
 import tty
 
 STALE_REQUEST = 0xEE
+LATE_REQUEST = 0xDD
+LATE_ANSWER_S = 0.1
 MAX_LIFETIME_S = 900
 
 SPEEDS = {getattr(termios, name): int(name[1:])
@@ -67,11 +70,16 @@ def main():
         ready.write("ready\n")
 
     com2_trigger = os.path.join(lines_dir, "open-com2")
+    late = []  # (when, master, answer)
     while os.getppid() == parent and time.monotonic() - started < MAX_LIFETIME_S:
         if "com2" not in masters.values() and os.path.exists(com2_trigger):
             master, _ = open_line(lines_dir, "com2")
             masters[master] = "com2"
-        readable, _, _ = select.select(list(masters), [], [], 0.05)
+        now = time.monotonic()
+        for when, master, answer in [entry for entry in late if entry[0] <= now]:
+            os.write(master, answer)
+        late = [entry for entry in late if entry[0] > now]
+        readable, _, _ = select.select(list(masters), [], [], 0.01 if late else 0.05)
         for master in readable:
             try:
                 data = os.read(master, 256)
@@ -80,7 +88,11 @@ def main():
             for byte in data:
                 log.write("%s %02x %s\n" % (masters[master], byte, settings_of(master)))
                 answers = 3 if byte == STALE_REQUEST else 1
-                os.write(master, bytes([byte ^ 0xFF]) * answers)
+                answer = bytes([byte ^ 0xFF]) * answers
+                if byte == LATE_REQUEST:
+                    late.append((time.monotonic() + LATE_ANSWER_S, master, answer))
+                else:
+                    os.write(master, answer)
 
 
 if __name__ == "__main__":
