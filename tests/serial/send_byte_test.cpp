@@ -84,16 +84,6 @@ TEST_F(SendByteTest, AnsweredBytesNeedNoClock) {
   EXPECT_EQ(clock_.reads(), 0);
 }
 
-TEST_F(SendByteTest, AFrameArrivesWhole) {
-  std::vector<std::uint8_t> frame(61, ' ');
-  frame[28] = frame[58] = 0x0D;
-  frame[29] = frame[59] = 0x0A;
-  frame[60] = 0x1A;
-  for (std::uint8_t byte : frame) ASSERT_EQ(driver_.SendByte(1, byte), SendStatus::kSent);
-  ASSERT_EQ(unit_.Frames().size(), 1u);
-  EXPECT_EQ(unit_.Frames()[0], frame);
-}
-
 class ChattyUnitTest : public SendByteTest {
  protected:
   ChattyUnitTest() : SendByteTest(Chatty()) {}

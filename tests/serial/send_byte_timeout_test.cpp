@@ -126,20 +126,6 @@ TEST(SendByteDeadUnitTest, AUnitThatNeverAnswersTookTheByteButIsNoAnswer) {
   EXPECT_THAT(unit.Received(), ElementsAre(0x20));
 }
 
-TEST(SendByteDeadUnitTest, AUnitWithoutCtsGetsNothing) {
-  UnitBehaviour busy;
-  busy.raises_cts = false;
-  KorvelUnit unit(busy);
-  FakeClock clock(1);
-  SimUart16550 uart(unit, &clock);
-  SimBus bus;
-  bus.Attach(0x3F8, uart);
-  UartDriver driver(bus, clock);
-  driver.InitPort(1);
-  EXPECT_EQ(driver.SendByte(1, 0x20), SendStatus::kNoCts);
-  EXPECT_TRUE(unit.Received().empty());
-}
-
 TEST(SendByteDeadUnitTest, AnUnprogrammedPortWithoutRtsGetsNothing) {
   // Without InitPort, RTS is down and the unit does not signal ready.
   KorvelUnit unit;

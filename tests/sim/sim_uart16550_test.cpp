@@ -17,7 +17,6 @@ constexpr std::uint16_t kLcr = 0x3FB;
 constexpr std::uint16_t kMcr = 0x3FC;
 constexpr std::uint16_t kLsr = 0x3FD;
 constexpr std::uint16_t kMsr = 0x3FE;
-constexpr std::uint16_t kScratch = 0x3FF;
 
 class SimUartTest : public ::testing::Test {
  protected:
@@ -154,15 +153,6 @@ TEST_F(SimUartTest, AHeldTransmitterKeepsBytesUntilReleased) {
   uart_.HoldTransmitter(false);
   EXPECT_THAT(unit_.Received(), ElementsAre('a', 'b'));
   EXPECT_EQ(uart_.In(kLsr), 0x61);
-}
-
-TEST_F(SimUartTest, ScratchAndControlRegistersReadBack) {
-  uart_.Out(kScratch, 0xA5);
-  uart_.Out(kLcr, 0x1B);
-  uart_.Out(kMcr, 0xFF);
-  EXPECT_EQ(uart_.In(kScratch), 0xA5);
-  EXPECT_EQ(uart_.In(kLcr), 0x1B);
-  EXPECT_EQ(uart_.In(kMcr), 0x1F);
 }
 
 TEST_F(SimUartTest, EveryAccessIsLoggedWithItsValue) {
