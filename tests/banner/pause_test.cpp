@@ -24,13 +24,6 @@ TEST(Delay, ReadsTheClockOnceThenTenThousandMoreTimes) {
   EXPECT_EQ(kPauseReadings, 10000);
 }
 
-TEST(Delay, CountDoesNotDependOnPreviousPauses) {
-  CountingClock clock;
-  Delay(clock);
-  Delay(clock);
-  EXPECT_EQ(clock.readings, 2 * (1 + kPauseReadings));
-}
-
 TEST(SystemTimeOfDay, GivesAPlausibleWallClockTime) {
   SystemTimeOfDay clock;
   const TimeOfDay first = clock.Now();

@@ -151,18 +151,6 @@ TEST_F(SimulatedRun, UnitThatNeverAnswersFailsTheRunAtTheFirstBlankByte) {
   EXPECT_EQ(dialog.progress, std::vector<int>{0});
 }
 
-TEST_F(SimulatedRun, UnitWithoutCtsGetsNothing) {
-  UnitBehaviour busy;
-  busy.raises_cts = false;
-  AttachUnit(0x3F8, busy);
-  SimulatedDialog dialog(bus_, clock_, 1, "NEVER SENT");
-
-  const RunResult result = RunProgramming(dialog);
-  EXPECT_EQ(result.status, SendStatus::kNoCts);
-  EXPECT_EQ(result.phase, RunPhase::kBlank);
-  EXPECT_TRUE(unit_.Received().empty());
-}
-
 TEST_F(SimulatedRun, MissingPortFailsAtOnce) {
   AttachUnit(0x2F8);  // a unit on COM2, the run on COM1
   SimulatedDialog dialog(bus_, clock_, 1, "NEVER SENT");
