@@ -63,7 +63,8 @@ LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   DWORD_PTR result = 0;
   const UINT timeout = static_cast<UINT>(kDeadline.count());
   if (!::SendMessageTimeoutA(hwnd, message, wParam, lParam, SMTO_NORMAL, timeout, &result)) {
-    ADD_FAILURE() << "window did not answer message 0x" << std::hex << message;
+    ADD_FAILURE() << "window did not answer message 0x" << std::hex << message << " (error "
+                  << std::dec << ::GetLastError() << ")";
   }
   return static_cast<LRESULT>(result);
 }
