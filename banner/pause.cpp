@@ -2,23 +2,14 @@
 
 #include <chrono>
 
-#ifdef _WIN32
-#include <sys/timeb.h>
-#endif
-
+// The system clock, not _ftime: under Wine each _ftime call takes some
+// microseconds, which would stretch the pause to tens of milliseconds.
 TimeOfDay SystemTimeOfDay::Now() {
   TimeOfDay now;
-#ifdef _WIN32
-  struct _timeb reading;
-  _ftime(&reading);
-  now.seconds = reading.time;
-  now.milliseconds = reading.millitm;
-#else
   const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count();
   now.seconds = ms / 1000;
   now.milliseconds = static_cast<int>(ms % 1000);
-#endif
   return now;
 }
 

@@ -13,7 +13,7 @@ class TimeOfDaySource {
   virtual TimeOfDay Now() = 0;
 };
 
-// The system's clock (_ftime on Windows).
+// The system's wall clock.
 class SystemTimeOfDay : public TimeOfDaySource {
  public:
   TimeOfDay Now() override;
