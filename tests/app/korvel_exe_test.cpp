@@ -159,12 +159,7 @@ TEST_F(RunningKorvel, AFailedRunIsReportedUnderTheProgramsName) {
   HWND box = nullptr;
   ASSERT_TRUE(WaitUntil([&] { return (box = FindOwnedWindow(main_)) != nullptr; }));
   EXPECT_EQ(TextOf(box), "korvel");
-  std::string text;
-  for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr;
-       child = ::GetWindow(child, GW_HWNDNEXT)) {
-    text += TextOf(child) + "\n";
-  }
-  EXPECT_THAT(text, HasSubstr("COM2"));
+  EXPECT_THAT(AllText(box), HasSubstr("COM2"));
   EXPECT_FALSE(::IsWindowEnabled(main_));
 
   Click(::GetDlgItem(box, IDOK));

@@ -75,6 +75,15 @@ void PostClick(HWND button) { ::PostMessageA(button, BM_CLICK, 0, 0); }
 
 std::string TextOf(HWND hwnd) { return WindowTextOf(hwnd); }
 
+std::string AllText(HWND hwnd) {
+  std::string text;
+  for (HWND child = ::GetWindow(hwnd, GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    text += WindowTextOf(child) + "\n";
+  }
+  return text;
+}
+
 HWND FindChildWithText(HWND parent, const std::string& text) {
   for (HWND child = ::GetWindow(parent, GW_CHILD); child != nullptr;
        child = ::GetWindow(child, GW_HWNDNEXT)) {

@@ -32,6 +32,9 @@ void PostClick(HWND button);
 // The text of a window as the operator sees it.
 std::string TextOf(HWND hwnd);
 
+// The texts of a window's children, one a line (what a message box says).
+std::string AllText(HWND hwnd);
+
 // The child of a window with this text (first in tab order), or null.
 HWND FindChildWithText(HWND parent, const std::string& text);
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -81,16 +82,6 @@ std::vector<std::uint8_t> BlankFrameBytes() {
   return Bytes(std::string(28, ' ') + "\r\n" + std::string(28, ' ') + "\r\n\x1A");
 }
 
-// All the text of a message box: its static texts and buttons.
-std::string BoxText(HWND box) {
-  std::string text;
-  for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr;
-       child = ::GetWindow(child, GW_HWNDNEXT)) {
-    text += TextOf(child) + "\n";
-  }
-  return text;
-}
-
 class ProgrammerDialogTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -127,7 +118,7 @@ class ProgrammerDialogTest : public ::testing::Test {
   std::unique_ptr<CProgrammerDialog> dialog_;
 };
 
-TEST_F(ProgrammerDialogTest, StartsWithNoPortProgramDisabledEmptyTextAndFocusOnExit) {
+TEST_F(ProgrammerDialogTest, StartsCentredWithNoPortProgramDisabledEmptyTextAndFocusOnExit) {
   Connect(kCom1);
   const DWORD uiThread = ::GetCurrentThreadId();
   Run([&](HWND dlg) {
@@ -148,14 +139,8 @@ TEST_F(ProgrammerDialogTest, StartsWithNoPortProgramDisabledEmptyTextAndFocusOnE
     info.cbSize = sizeof info;
     ASSERT_TRUE(::GetGUIThreadInfo(uiThread, &info));
     EXPECT_EQ(info.hwndFocus, ::GetDlgItem(dlg, IDCANCEL));
-  });
-  EXPECT_EQ(Dialog().port(), 0);
-  EXPECT_EQ(Dialog().message(), "");
-}
 
-TEST_F(ProgrammerDialogTest, OpensCentredOnTheWorkAreaWithNoOwner) {
-  Connect(kCom1);
-  Run([&](HWND dlg) {
+    // Centred on the work area, owned by nothing.
     RECT work{}, window{};
     ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     ::GetWindowRect(dlg, &window);
@@ -163,6 +148,8 @@ TEST_F(ProgrammerDialogTest, OpensCentredOnTheWorkAreaWithNoOwner) {
     EXPECT_NEAR((window.top + window.bottom) / 2, (work.top + work.bottom) / 2, 1);
     EXPECT_EQ(::GetWindow(dlg, GW_OWNER), nullptr);
   });
+  EXPECT_EQ(Dialog().port(), 0);
+  EXPECT_EQ(Dialog().message(), "");
 }
 
 TEST_F(ProgrammerDialogTest, ChoosingPortTwoThenOneProgramsBothUartsAndKeepsTheLast) {
@@ -241,8 +228,8 @@ TEST_F(ProgrammerDialogTest, AUnitThatNeverAnswersGetsAWarningAndTheDialogWorksA
     ASSERT_TRUE(WaitUntil([&] { return (box = FindOwnedWindow(dlg)) != nullptr; }))
         << "no warning appeared";
     EXPECT_EQ(TextOf(box), TEST_EXE_NAME) << "the box carries the application's name";
-    EXPECT_THAT(BoxText(box), HasSubstr("COM1"));
-    EXPECT_THAT(BoxText(box), Not(HasSubstr("COM2")));
+    EXPECT_THAT(AllText(box), HasSubstr("COM1"));
+    EXPECT_THAT(AllText(box), Not(HasSubstr("COM2")));
     EXPECT_FALSE(::IsWindowEnabled(dlg)) << "the dialog takes no input while the box is open";
     EXPECT_EQ(Send(::GetDlgItem(dlg, IDC_PROGRESS), PBM_GETPOS), 0);
 
@@ -276,8 +263,8 @@ TEST_F(ProgrammerDialogTest, APortThatCannotBeOpenedIsNamedInTheWarning) {
     HWND box = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (box = FindOwnedWindow(dlg)) != nullptr; }));
     EXPECT_EQ(TextOf(box), TEST_EXE_NAME);
-    EXPECT_THAT(BoxText(box), HasSubstr("COM2"));
-    EXPECT_THAT(BoxText(box), HasSubstr("could not be opened"));
+    EXPECT_THAT(AllText(box), HasSubstr("COM2"));
+    EXPECT_THAT(AllText(box), HasSubstr("could not be opened"));
     Click(::GetDlgItem(box, IDOK));
     ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); }));
 
@@ -344,33 +331,32 @@ TEST_F(ProgrammerDialogTest, SystemCommandsBesideTheAboutValueOpenNoBox) {
   });
 }
 
-TEST_F(ProgrammerDialogTest, EscapeEndsTheDialogAsCancel) {
+TEST_F(ProgrammerDialogTest, EscapeTheCloseBoxAndEnterOnARadioButtonEndTheDialog) {
   Connect(kCom1);
-  const INT_PTR result = Run([&](HWND dlg) {
-    ::PostMessageA(::GetDlgItem(dlg, IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(dlg); }));
-  });
-  EXPECT_EQ(result, IDCANCEL);
-}
-
-TEST_F(ProgrammerDialogTest, EnterOnARadioButtonEndsTheDialogAsOk) {
-  Connect(kCom1);
-  const INT_PTR result = Run([&](HWND dlg) {
-    HWND port1 = ::GetDlgItem(dlg, IDC_PORT1);
-    Click(port1);  // takes the focus
-    ::PostMessageA(port1, WM_KEYDOWN, VK_RETURN, 0);
-    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(dlg); }));
-  });
-  EXPECT_EQ(result, IDOK);
-}
-
-TEST_F(ProgrammerDialogTest, TheCloseBoxEndsTheDialog) {
-  Connect(kCom1);
-  const INT_PTR result = Run([&](HWND dlg) {
-    ::PostMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(dlg); }));
-  });
-  EXPECT_EQ(result, IDCANCEL);
+  struct Way {
+    const char* name;
+    std::function<void(HWND)> act;
+    INT_PTR result;
+  };
+  const std::vector<Way> ways = {
+      {"Esc", [](HWND dlg) { ::PostMessageA(::GetDlgItem(dlg, IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 0); },
+       IDCANCEL},
+      {"close box", [](HWND dlg) { ::PostMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0); }, IDCANCEL},
+      {"Enter", [](HWND dlg) {
+         HWND port1 = ::GetDlgItem(dlg, IDC_PORT1);
+         Click(port1);  // takes the focus
+         ::PostMessageA(port1, WM_KEYDOWN, VK_RETURN, 0);
+       },
+       IDOK},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    const INT_PTR result = Run([&](HWND dlg) {
+      way.act(dlg);
+      EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(dlg); }));
+    });
+    EXPECT_EQ(result, way.result);
+  }
 }
 
 TEST_F(ProgrammerDialogTest, HelpLeavesTheDialogAsItWas) {
