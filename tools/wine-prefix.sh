@@ -1,8 +1,10 @@
 #!/bin/sh
 # wine-prefix.sh PREFIX GRAPHICS [COM1 [COM2]]
 # Makes a private 32-bit Wine prefix if it is not there yet and sets its graphics
-# driver ("null" for headless runs, "x11" for a real window) and where COM1/COM2
-# lead ("-" leaves a port unmapped). Safe to run again; quiet when nothing changes.
+# ("null" for headless runs, "x11" for a window on a desktop, "xvfb" for a window
+# on a display without a window manager, where Wine draws the frames itself) and
+# where COM1/COM2 lead ("-" leaves a port unmapped). Wine reads the ports when
+# its server starts. Safe to run again; quiet when nothing changes.
 set -eu
 prefix=$1 graphics=$2 com1=${3:-} com2=${4:-}
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml="
@@ -19,7 +21,10 @@ fi
 
 state="$graphics|$com1|$com2"
 if [ "$(cat "$prefix/.korvel-state" 2>/dev/null)" != "$state" ]; then
-  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$graphics" /f >/dev/null 2>&1
+  driver=$graphics decorated=Y
+  if [ "$graphics" = xvfb ]; then driver=x11 decorated=N; fi
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$driver" /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d "$decorated" /f >/dev/null 2>&1
   for port in COM1 COM2; do
     eval target=\$$(echo "$port" | tr 'A-Z' 'a-z')
     if [ -z "$target" ]; then continue; fi

@@ -1,0 +1,189 @@
+"""Drives korvel.exe under Wine on an X display as a person would.
+
+A Session starts a display (Xvfb when none is given), the utility through
+tools/korvel-wine with a simulated unit on COM1, and then clicks, types and
+looks: window-probe tells where each control is and what it shows, xdotool
+moves the mouse and presses keys, ImageMagick takes screenshots. The unit's
+byte log and frames file tell what reached the line.
+"""
+
+import os
+import shlex
+import signal
+import subprocess
+import time
+
+TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+MAIN_TITLE = "KORVEL programmer"
+
+# Control ids of the main dialog.
+EXIT, PROGRAM, PORT1, PORT2, PROGRESS, MESSAGE, LOAD = 2, 3, 1000, 1001, 1002, 1003, 1004
+
+
+class DriveError(Exception):
+    pass
+
+
+def wait_for(condition, timeout, what, interval=0.1):
+    """Polls condition until it gives a true value; fails with what after timeout s."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise DriveError("timed out waiting for " + what)
+        time.sleep(interval)
+
+
+class Control:
+    def __init__(self, fields):
+        self.id = int(fields[0])
+        self.x, self.y = int(fields[1]), int(fields[2])
+        self.enabled = fields[3] == "1"
+        self.checked = fields[4] == "1"
+        self.progress = int(fields[5])
+        self.text = b"" if fields[6] == "-" else bytes.fromhex(fields[6])
+
+
+class Session:
+    def __init__(self, workdir, build=os.path.join(TOP, "build"), com1="sim", com2="none",
+                 unit_args=(), display=None):
+        self.workdir = os.path.abspath(workdir)
+        self.build = build
+        self.com1, self.com2 = com1, com2
+        self.unit_args = list(unit_args)
+        self.display = display
+        self.prefix = os.path.join(self.workdir, "prefix")
+        self.unit_log = os.path.join(self.workdir, "unit-bytes.log")
+        self.frames_file = os.path.join(self.workdir, "unit-frames.txt")
+        self.unit_out = os.path.join(self.workdir, "unit-display.txt")
+        self.probe = os.path.join(build, "win", "tools", "window-probe", "window-probe.exe")
+        self._xvfb = None
+        self._launcher = None
+        os.makedirs(self.workdir, exist_ok=True)
+
+    # --- start and stop -------------------------------------------------
+    def start(self, timeout=120):
+        if self.display is None:
+            self._start_xvfb()
+        self.env = dict(os.environ, DISPLAY=self.display, WINEPREFIX=self.prefix,
+                        WINEDEBUG="-all", WINEARCH="win32")
+        for path in (self.unit_log, self.frames_file):
+            if os.path.exists(path):
+                os.remove(path)
+        unit_args = ["--log", self.unit_log, "--frames", self.frames_file] + self.unit_args
+        ready = os.path.join(self.workdir, "ports")
+        if os.path.exists(ready):
+            os.remove(ready)
+        self._out = open(self.unit_out, "wb")
+        self._launcher = subprocess.Popen(
+            [os.path.join(TOP, "tools", "korvel-wine"), "--bare-display", "--prefix", self.prefix,
+             "--com1", self.com1, "--com2", self.com2, "--wait-ready", ready,
+             "--exe", os.path.join(self.build, "win", "app", "korvel.exe"),
+             "--unit-args", " ".join(shlex.quote(a) for a in unit_args)],
+            env=self.env, stdout=self._out, stderr=subprocess.STDOUT)
+        # No probing before the prefix is ready: a probe would keep its set-up waiting.
+        wait_for(lambda: self._alive() and os.path.exists(ready), timeout,
+                 "the Wine prefix (see %s)" % self.unit_out, interval=0.25)
+        wait_for(lambda: self._alive() and self.window(MAIN_TITLE), timeout,
+                 "the main window (see %s)" % self.unit_out, interval=0.25)
+        return self
+
+    def _alive(self):
+        if self._launcher.poll() is not None:
+            raise DriveError("the launcher ended (status %s); its output is in %s"
+                             % (self._launcher.returncode, self.unit_out))
+        return True
+
+    def _start_xvfb(self):
+        for number in range(91, 140):
+            if not os.path.exists("/tmp/.X%d-lock" % number):
+                break
+        self.display = ":%d" % number
+        self._xvfb = subprocess.Popen(["Xvfb", self.display, "-screen", "0", "800x600x24",
+                                       "-nolisten", "tcp"],
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: os.path.exists("/tmp/.X11-unix/X%d" % number), 20, "Xvfb")
+
+    def stop(self):
+        if self._launcher is not None:
+            # Ending Wine ends the utility; the launcher then stops the unit.
+            subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
+            try:
+                self._launcher.wait(timeout=20)
+            except subprocess.TimeoutExpired:
+                self._launcher.send_signal(signal.SIGTERM)
+                self._launcher.wait(timeout=10)
+            self._launcher = None
+            self._out.close()
+        if self._xvfb is not None:
+            self._xvfb.terminate()
+            self._xvfb.wait(timeout=10)
+            self._xvfb = None
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    # --- looking ----------------------------------------------------------
+    def _probe(self, *args):
+        result = subprocess.run(["wine", self.probe] + list(args), env=self.env,
+                                capture_output=True, timeout=30)
+        return result.stdout.decode("latin-1")
+
+    def windows(self):
+        """Visible top-level windows: {title: enabled}."""
+        found = {}
+        for line in self._probe("windows").splitlines():
+            handle, enabled, title = line.split(" ", 2)
+            found[title.strip('"')] = enabled == "1"
+        return found
+
+    def window(self, title):
+        return title in self.windows()
+
+    def controls(self, title=MAIN_TITLE):
+        return {c.id: c for c in (Control(line.split()) for line in
+                                  self._probe("dump", title).splitlines() if line.strip())}
+
+    def control(self, control_id, title=MAIN_TITLE):
+        found = self.controls(title).get(control_id)
+        if found is None:
+            raise DriveError("no control %d in %r" % (control_id, title))
+        return found
+
+    def screenshot(self, path):
+        """The screen cut down to what is on it (the display is black elsewhere)."""
+        subprocess.run(["import", "-display", self.display, "-window", "root",
+                        "-trim", "+repage", path], check=True)
+
+    def frames(self):
+        """The frames the unit received, each as bytes."""
+        if not os.path.exists(self.frames_file):
+            return []
+        with open(self.frames_file) as f:
+            return [bytes.fromhex(line) for line in f if line.strip()]
+
+    def received(self):
+        """Every byte the unit received, with its time in microseconds."""
+        if not os.path.exists(self.unit_log):
+            return []
+        with open(self.unit_log) as f:
+            return [(int(t), int(b, 16)) for t, b in (line.split() for line in f if line.strip())]
+
+    # --- acting -----------------------------------------------------------
+    def _xdotool(self, *args):
+        subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env, check=True)
+
+    def click(self, control_id, title=MAIN_TITLE):
+        c = self.control(control_id, title)
+        self._xdotool("mousemove", "--sync", c.x, c.y, "click", "1")
+
+    def type(self, text):
+        self._xdotool("type", "--delay", "30", text)
+
+    def key(self, *names):
+        self._xdotool("key", "--delay", "30", *names)
