@@ -1,9 +1,12 @@
 #include "ui/programmer_dialog.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 
+#include <cstdint>
 #include <iterator>
 
+#include "banner/banner_text.h"
 #include "res/resource.h"
 #include "ui/about_dialog.h"
 #include "ui/paint_dc.h"
@@ -16,6 +19,34 @@ constexpr short kProgressEnd = 60;
 
 // System commands keep their low four bits for the system's own use.
 constexpr UINT kSystemCommandMask = 0xFFF0;
+
+// One entry: what the operator sees, then the pattern; a second zero ends the list.
+constexpr char kBannerFileFilter[] = "Banner files(*.txt)\0*.txt\0";
+
+// Up to kBannerReadLimit bytes from the start of the file at path. The file is
+// opened for reading only and shared with no one while it is read, and closed
+// before this returns. False when it cannot be opened or a read fails.
+bool ReadBannerFile(const char* path, std::string* bytes) {
+  HANDLE file = ::CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  std::uint8_t buffer[kBannerReadLimit];
+  DWORD total = 0;
+  bool ok = true;
+  // A read may stop short of what was asked without the file having ended.
+  while (total < kBannerReadLimit) {
+    DWORD got = 0;
+    if (!::ReadFile(file, buffer + total, kBannerReadLimit - total, &got, nullptr)) {
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    total += got;
+  }
+  ::CloseHandle(file);
+  if (ok) bytes->assign(reinterpret_cast<const char*>(buffer), total);
+  return ok;
+}
 
 }  // namespace
 
@@ -32,6 +63,7 @@ const MessageMapEntry CProgrammerDialog::messageEntries[] = {
     {WM_QUERYDRAGICON, 0, 0, 0, Handler(&CProgrammerDialog::OnQueryDragIcon)},
     {WM_NOTIFY, NM_OUTOFMEMORY, IDC_PROGRESS, IDC_PROGRESS,
      Handler(&CProgrammerDialog::OnOutOfMemoryProgress)},
+    {WM_COMMAND, BN_CLICKED, IDC_LOAD, IDC_LOAD, Handler(&CProgrammerDialog::OnLoad)},
     {WM_COMMAND, BN_CLICKED, IDC_PROGRAM, IDC_PROGRAM, Handler(&CProgrammerDialog::OnProgram)},
     {WM_COMMAND, BN_CLICKED, IDC_PORT1, IDC_PORT1, Handler(&CProgrammerDialog::OnPort1)},
     {WM_COMMAND, BN_CLICKED, IDC_PORT2, IDC_PORT2, Handler(&CProgrammerDialog::OnPort2)},
@@ -117,6 +149,37 @@ void CProgrammerDialog::OnPort2() {
   ::EnableWindow(GetDlgItem(IDC_PROGRAM), TRUE);
   m_port = 2;
   InitPort();
+}
+
+void CProgrammerDialog::OnLoad() {
+  m_progress.SetPos(0);
+
+  char path[MAX_PATH] = {};
+  OPENFILENAMEA request{};
+  request.lStructSize = sizeof request;
+  request.hwndOwner = m_hWnd;  // the dialog takes no input while it is open
+  request.lpstrFilter = kBannerFileFilter;
+  request.nFilterIndex = 1;
+  request.lpstrFile = path;
+  request.nMaxFile = sizeof path;
+  // A typed name need not exist: such a file is then simply not loaded.
+  request.Flags = OFN_HIDEREADONLY;
+
+  if (::GetOpenFileNameA(&request)) {
+    ::EnableWindow(GetDlgItem(IDCANCEL), FALSE);
+    std::string bytes;
+    const bool read = ReadBannerFile(path, &bytes);
+    UpdateWindow();
+    // A file that could not be read leaves the text as it was.
+    if (read) {
+      m_message = BannerTextFromFile(bytes);
+      UpdateMessageText();
+    }
+  }
+
+  m_progress.SetPos(0);
+  ::EnableWindow(GetDlgItem(IDCANCEL), TRUE);
+  UpdateWindow();
 }
 
 void CProgrammerDialog::OnProgram() {

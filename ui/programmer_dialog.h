@@ -42,6 +42,7 @@ class CProgrammerDialog : public CDialog, private ProgrammerOps {
   void OnPaint();
   HCURSOR OnQueryDragIcon();
   void OnOutOfMemoryProgress(NMHDR* pNMHDR, LRESULT* pResult);
+  void OnLoad();
   void OnProgram();
   void OnPort1();
   void OnPort2();
