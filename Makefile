@@ -34,5 +34,13 @@ test-win: win native
 
 test: test-native test-asan test-win
 
+# On a desktop: the utility in a window, COM1 on a simulated unit that prints
+# what it receives. Without a display: the same, used headless under Xvfb.
+run: native win
+	@if [ -n "$$DISPLAY" ]; then tools/korvel-wine $(RUN_ARGS); else tools/korvel-demo; fi
+
+bench: native win
+	tools/korvel-bench
+
 clean:
 	rm -rf $(BUILD)

@@ -47,18 +47,19 @@ class Control:
 
 
 class Session:
-    def __init__(self, workdir, build=os.path.join(TOP, "build"), com1="sim", com2="none",
-                 unit_args=(), display=None):
+    def __init__(self, workdir, win_build=os.path.join(TOP, "build", "win"),
+                 native_build=os.path.join(TOP, "build", "native"), com1="sim", com2="none",
+                 unit_args=(), display=None, prefix=None):
         self.workdir = os.path.abspath(workdir)
-        self.build = build
+        self.win_build, self.native_build = win_build, native_build
         self.com1, self.com2 = com1, com2
         self.unit_args = list(unit_args)
         self.display = display
-        self.prefix = os.path.join(self.workdir, "prefix")
+        self.prefix = prefix or os.path.join(self.workdir, "prefix")
         self.unit_log = os.path.join(self.workdir, "unit-bytes.log")
         self.frames_file = os.path.join(self.workdir, "unit-frames.txt")
         self.unit_out = os.path.join(self.workdir, "unit-display.txt")
-        self.probe = os.path.join(build, "win", "tools", "window-probe", "window-probe.exe")
+        self.probe = os.path.join(win_build, "tools", "window-probe", "window-probe.exe")
         self._xvfb = None
         self._launcher = None
         os.makedirs(self.workdir, exist_ok=True)
@@ -80,7 +81,8 @@ class Session:
         self._launcher = subprocess.Popen(
             [os.path.join(TOP, "tools", "korvel-wine"), "--bare-display", "--prefix", self.prefix,
              "--com1", self.com1, "--com2", self.com2, "--wait-ready", ready,
-             "--exe", os.path.join(self.build, "win", "app", "korvel.exe"),
+             "--exe", os.path.join(self.win_build, "app", "korvel.exe"),
+             "--unit", os.path.join(self.native_build, "tools", "korvel-unit", "korvel-unit"),
              "--unit-args", " ".join(shlex.quote(a) for a in unit_args)],
             env=self.env, stdout=self._out, stderr=subprocess.STDOUT)
         # No probing before the prefix is ready: a probe would keep its set-up waiting.

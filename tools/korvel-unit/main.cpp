@@ -1,5 +1,7 @@
 // korvel-unit: a simulated KORVEL unit on a pseudo-terminal, for running the
 // programmer (under Wine) against something that answers like the real unit.
+#include <sys/prctl.h>
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -71,6 +73,9 @@ int main(int argc, char** argv) {
   }
 
   CatchStopSignals();
+  // The kernel may let a timed sleep run 50 us late by default; an emulated
+  // line sleeps twice a byte, so that would show as a slower line.
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
   PtyLine line;
   if (!line.Open(error)) {
     std::fprintf(stderr, "korvel-unit: %s\n", error.c_str());

@@ -1,0 +1,163 @@
+"""End-to-end tests through the real window, as an operator would use it.
+
+Each test starts korvel.exe under Wine on its own Xvfb display with a
+simulated unit on COM1, clicks and types with xdotool, and checks what the
+unit received. A failing test leaves a screenshot and the unit's byte log in
+its folder under --out.
+"""
+
+import argparse
+import os
+import shutil
+import sys
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+import korvel_drive as kd  # noqa: E402
+
+ARGS = None
+BLANK = b" " * 28 + b"\r\n" + b" " * 28 + b"\r\n\x1a"
+TIME_LIMIT_S = 3
+
+
+def message_frame(text):
+    """The frame the unit should get for a text the edit holds."""
+    frame = bytearray(text[:61])
+    if len(frame) < 61:
+        frame.append(0)
+    frame = frame.ljust(61, b" ")
+    if b"\r" not in frame[:30]:
+        frame[28:30] = b"\r\n"
+    frame[58:61] = b"\r\n\x1a"
+    end = frame.index(0x1A) + 1
+    return bytes(frame[:end])
+
+
+class WindowTest(unittest.TestCase):
+    com2 = "none"
+    unit_args = ()
+
+    def setUp(self):
+        self.dir = os.path.join(ARGS.out, self.id().split(".")[-1])
+        shutil.rmtree(self.dir, ignore_errors=True)
+        self.session = kd.Session(self.dir, win_build=ARGS.win_build,
+                                  native_build=ARGS.native_build, com2=self.com2,
+                                  unit_args=self.unit_args,
+                                  prefix=os.path.join(ARGS.out, "wineprefix"))
+        self.session.start()
+
+    def tearDown(self):
+        if not self._outcome.success:
+            try:
+                self.session.screenshot(os.path.join(self.dir, "failure.png"))
+            except Exception:  # the screenshot is a help, not the verdict
+                pass
+        self.session.stop()
+
+    # --- steps an operator takes ---------------------------------------------
+    def choose_port(self, control_id):
+        self.session.click(control_id)
+        kd.wait_for(lambda: self.session.control(kd.PROGRAM).enabled, 10, "Program enabled")
+
+    def edit_text(self):
+        return self.session.control(kd.MESSAGE).text
+
+    def program_and_wait(self, frames):
+        self.session.click(kd.PROGRAM)
+        kd.wait_for(lambda: len(self.session.frames()) >= frames, 30, "%d frames" % frames)
+        kd.wait_for(lambda: self.session.control(kd.PROGRESS).progress == 0, 10, "the bar at 0")
+
+    def wait_for_warning(self):
+        kd.wait_for(lambda: "korvel" in self.session.windows(), TIME_LIMIT_S + 10,
+                    "the warning box")
+        return self.session.controls("korvel")
+
+    def dismiss_warning(self):
+        self.session.click(1, title="korvel")  # its OK button
+        kd.wait_for(lambda: "korvel" not in self.session.windows(), 10, "the warning to close")
+
+
+class TypedMessage(WindowTest):
+    def test_two_typed_lines_reach_the_unit(self):
+        self.choose_port(kd.PORT1)
+        self.session.click(kd.MESSAGE)
+        self.session.type("FIRST LINE")
+        self.session.key("Return")
+        self.session.type("Second line ~")
+        typed = b"FIRST LINE\r\nSecond line ~"
+        kd.wait_for(lambda: self.edit_text() == typed, 10, "the typed text")
+        self.program_and_wait(2)
+        self.assertEqual(self.session.frames(), [BLANK, message_frame(typed)])
+        self.assertEqual(self.session.control(kd.PROGRESS).progress, 0)
+
+    def test_what_arrives_matches_what_the_edit_shows(self):
+        self.choose_port(kd.PORT1)
+        self.session.click(kd.MESSAGE)
+        self.session.type("ABC\u00e9D")          # the accented letter is refused
+        self.session.key("Return")
+        self.session.type("XYZ")
+        self.session.key("Return")                # a third line does not fit
+        self.session.type("Q")
+        self.session.key("BackSpace")
+        kd.wait_for(lambda: b"XY" in self.edit_text(), 10, "the typed text")
+        shown = self.edit_text()
+        self.assertNotIn(b"\xe9", shown)
+        self.program_and_wait(2)
+        self.assertEqual(self.session.frames(), [BLANK, message_frame(shown)])
+
+
+class LoadedMessage(WindowTest):
+    def test_banner_file_loaded_through_the_file_dialog(self):
+        path = os.path.join(self.dir, "banner.txt")
+        content = b"KORVEL DISPLAY UNIT TWO LINE\r\nBANNER FILE LOADED BY LOAD!!\r\n"
+        with open(path, "wb") as f:
+            f.write(content)
+        self.choose_port(kd.PORT1)
+        self.session.click(kd.LOAD)
+        title = kd.wait_for(self.file_dialog_title, 15, "the file dialog")
+        self.session.type("Z:" + path.replace("/", "\\"))
+        self.session.key("Return")
+        kd.wait_for(lambda: title not in self.session.windows(), 15, "the file dialog to close")
+        kd.wait_for(lambda: self.edit_text() == content[:58], 10, "the loaded text")
+        self.assertTrue(self.session.control(kd.EXIT).enabled)
+        self.program_and_wait(2)
+        self.assertEqual(self.session.frames(), [BLANK, content[:58] + b"\r\n\x1a"])
+
+    def file_dialog_title(self):
+        return next((t for t in self.session.windows() if t not in (kd.MAIN_TITLE, "")), None)
+
+
+class SilentUnit(WindowTest):
+    unit_args = ("--no-answer",)
+
+    def test_warning_within_the_time_limit_then_the_dialog_works(self):
+        self.choose_port(kd.PORT1)
+        self.session.click(kd.PROGRAM)
+        warning = self.wait_for_warning()
+        self.assertIn(b"COM1", b" ".join(c.text for c in warning.values()))
+        self.assertFalse(self.session.windows()[kd.MAIN_TITLE], "the dialog takes no input meanwhile")
+        self.dismiss_warning()
+        self.assertEqual(self.session.control(kd.PROGRESS).progress, 0)
+        self.session.click(kd.MESSAGE)
+        self.session.type("STILL WORKS")
+        kd.wait_for(lambda: self.edit_text() == b"STILL WORKS", 10, "typing after the warning")
+
+
+class UnmappedPort(WindowTest):
+    def test_port_2_without_a_device_says_so(self):
+        self.choose_port(kd.PORT2)
+        self.session.click(kd.PROGRAM)
+        warning = self.wait_for_warning()
+        self.assertIn(b"COM2", b" ".join(c.text for c in warning.values()))
+        self.dismiss_warning()
+        self.assertEqual(self.session.frames(), [])
+        self.assertTrue(self.session.windows()[kd.MAIN_TITLE])
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--win-build", required=True)
+    parser.add_argument("--native-build", required=True)
+    parser.add_argument("--out", required=True)
+    ARGS, rest = parser.parse_known_args()
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
