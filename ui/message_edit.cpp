@@ -1,5 +1,31 @@
 #include "ui/message_edit.h"
 
-const MessageMap CMessageEdit::messageMap = {&CEdit::messageMap, nullptr, 0};
+#include <iterator>
+
+namespace {
+
+constexpr UINT kBackspace = 0x08;
+constexpr UINT kEnter = 0x0D;
+constexpr UINT kFirstPrintable = 0x20;  // space
+constexpr UINT kLastPrintable = 0x7E;   // tilde
+
+}  // namespace
+
+const MessageMapEntry CMessageEdit::messageEntries[] = {
+    {WM_CHAR, 0, 0, 0, Handler(&CMessageEdit::OnChar)},
+};
+
+const MessageMap CMessageEdit::messageMap = {&CEdit::messageMap, messageEntries,
+                                             std::size(messageEntries)};
 
 const MessageMap* CMessageEdit::GetMessageMap() const { return &messageMap; }
+
+void CMessageEdit::OnChar(UINT nChar, UINT nRepCnt, UINT nFlags) {
+  // Enter makes a line break while another line fits; the control itself
+  // refuses it on its last line.
+  if ((nChar >= kFirstPrintable && nChar <= kLastPrintable) || nChar == kEnter) {
+    DefWindowProcA(WM_CHAR, nChar, MAKELPARAM(nRepCnt, nFlags));
+  }
+  // One press, one deletion.
+  if (nChar == kBackspace) Default();
+}

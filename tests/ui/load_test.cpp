@@ -149,13 +149,9 @@ TEST_F(LoadTest, ATextEndedBySubIsProgrammedUpToTheSub) {
     EXPECT_EQ(FindOwnedWindow(dlg), nullptr);
   });
 
-  const std::vector<std::uint8_t> blank = {
-      ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
-      ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', '\r', '\n',
-      ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
-      ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', '\r', '\n', 0x1A};
-  const std::vector<std::vector<std::uint8_t>> frames = {blank,
-                                                         {'H', 'E', 'L', 'L', 'O', 0x1A}};
+  const std::string blank = std::string(28, ' ') + "\r\n" + std::string(28, ' ') + "\r\n\x1A";
+  const std::vector<std::vector<std::uint8_t>> frames = {
+      std::vector<std::uint8_t>(blank.begin(), blank.end()), {'H', 'E', 'L', 'L', 'O', 0x1A}};
   EXPECT_EQ(Unit().Frames(), frames);
   EXPECT_EQ(Unit().Received().size(), blank.size() + 6) << "nothing goes out after the SUB";
 }

@@ -4,11 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <functional>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "banner/pause.h"
 #include "sim/fake_clock.h"
