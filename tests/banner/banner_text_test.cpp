@@ -3,64 +3,50 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
-
-#include "banner/frame.h"  // kSub
 
 namespace {
 
-std::string Sub() { return std::string(1, static_cast<char>(kSub)); }
+const std::string kSub = "\x1A";
 
-TEST(BannerText, TwoLinesWithBreaksGiveTheFirstFiftyEightBytes) {
-  const std::string file = std::string(28, 'a') + "\r\n" + std::string(28, 'b') + "\r\n";
-  ASSERT_EQ(file.size(), 60u);
-  const std::string text = BannerTextFromFile(file);
-  EXPECT_EQ(text, file.substr(0, 58));
-  EXPECT_EQ(text.back(), 'b');
-}
-
-TEST(BannerText, SubEndsTheTextAndIsKept) {
-  const std::string file = "HELLO" + Sub() + "ignored after the end";
-  EXPECT_EQ(BannerTextFromFile(file), "HELLO" + Sub());
-}
-
-TEST(BannerText, SubCountsOnlyWithinTheFirstFiftyEightBytes) {
-  EXPECT_EQ(BannerTextFromFile(std::string(57, 'x') + Sub() + "zz"), std::string(57, 'x') + Sub());
-  EXPECT_EQ(BannerTextFromFile(std::string(58, 'x') + Sub()), std::string(58, 'x'));
-}
-
-TEST(BannerText, ZeroBytesAreKept) {
-  const std::string file = std::string("AB") + '\0' + "CD";
-  const std::string text = BannerTextFromFile(file);
-  ASSERT_EQ(text.size(), 5u);
-  EXPECT_EQ(text, file);
-}
-
-TEST(BannerText, ShortFileWithoutSubGivesExactlyItsBytes) {
-  // Bytes past what was read must never leak in, whatever the buffer held.
-  std::vector<std::uint8_t> buffer(kBannerReadLimit, 'Q');
-  const std::string line = "one short line\r\n";
-  std::copy(line.begin(), line.end(), buffer.begin());
-  EXPECT_EQ(BannerTextFromFile(buffer.data(), line.size()), line);
-}
-
-TEST(BannerText, EmptyFileGivesEmptyText) {
-  EXPECT_EQ(BannerTextFromFile(std::string()), "");
-  EXPECT_EQ(BannerTextFromFile(nullptr, 0), "");
-}
-
-TEST(BannerText, BinaryFileGivesFiftyEightBytesOfAnyValue) {
-  std::vector<std::uint8_t> buffer;
-  for (std::size_t i = 0; i < kBannerReadLimit; ++i) {
-    std::uint8_t value = static_cast<std::uint8_t>(0xFF - i * 3);
-    if (value == kSub) value = 0x1B;
-    buffer.push_back(value);
+// 70 bytes of all kinds, low and high, but no SUB.
+std::string Binary() {
+  std::string bytes;
+  for (int i = 0; i < 70; ++i) {
+    const int value = i * 37 % 256;
+    bytes.push_back(static_cast<char>(value == 0x1A ? 0x1B : value));
   }
-  const std::string text = BannerTextFromFile(buffer.data(), buffer.size());
-  ASSERT_EQ(text.size(), kBannerTextLimit);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    EXPECT_EQ(static_cast<std::uint8_t>(text[i]), buffer[i]) << "byte " << i;
-  }
+  return bytes;
 }
+
+struct TextCase {
+  const char* name;
+  std::string buffer;
+  std::size_t count;  // bytes read into the buffer
+  std::string text;
+};
+
+class BannerTextTest : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(BannerTextTest, TakesBytesUpToTheFirstSubOrTheFirst58) {
+  const TextCase& c = GetParam();
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(c.buffer.data());
+  EXPECT_EQ(BannerTextFromFile(bytes, c.count), c.text);
+}
+
+const std::string kLines = std::string(28, 'a') + "\r\n" + std::string(28, 'b');
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, BannerTextTest,
+    ::testing::Values(
+        TextCase{"TwoLinesWithBreaks", kLines + "\r\n", 60, kLines},
+        TextCase{"SubEndsTheTextAndIsKept", "HELLO" + kSub + "after", 11, "HELLO" + kSub},
+        TextCase{"SubAt57", std::string(57, 'x') + kSub + "zz", 60, std::string(57, 'x') + kSub},
+        TextCase{"SubAt58IsPastTheText", std::string(58, 'x') + kSub, 59, std::string(58, 'x')},
+        TextCase{"ZeroBytesAreKept", std::string("AB\0CD", 5), 5, std::string("AB\0CD", 5)},
+        TextCase{"ShortFileGivesOnlyWhatWasRead", "one line\r\n" + std::string(60, 'Q'), 10,
+                 "one line\r\n"},
+        TextCase{"EmptyFile", std::string(70, 'Q'), 0, ""},
+        TextCase{"AnyByteValue", Binary(), 70, Binary().substr(0, 58)}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

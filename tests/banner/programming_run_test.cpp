@@ -2,113 +2,86 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "banner/frame.h"
-#include "recording_ops.h"
+#include "banner/pause.h"
 
 namespace {
 
-using Call = RecordingOps::Call;
-
-std::vector<int> FrameBytes(const Frame& frame, int count) {
-  return std::vector<int>(frame.begin(), frame.begin() + count);
+std::string SendCall(int byte) {
+  char text[16];
+  std::snprintf(text, sizeof text, "send %02X", static_cast<unsigned>(byte));
+  return text;
 }
 
-// Progress after each of count bytes of a phase that starts at base.
-std::vector<int> ExpectedProgress(int count, int base) {
-  std::vector<int> progress;
-  for (int i = 0; i < count; ++i) progress.push_back(i / 2 + base);
-  return progress;
-}
+std::string ProgressCall(int position) { return "progress " + std::to_string(position); }
 
-// The index of the first event of a kind, or -1.
-int FirstIndexOf(const RecordingOps& ops, Call call) {
-  const auto& events = ops.events();
-  for (std::size_t i = 0; i < events.size(); ++i) {
-    if (events[i].call == call) return static_cast<int>(i);
+// Writes down every call in order; the send numbered fail_at (0 = the run's
+// first byte) fails with failure.
+class RecordingOps : public ProgrammerOps {
+ public:
+  explicit RecordingOps(std::string text, int fail_at = -1,
+                        SendStatus failure = SendStatus::kSent)
+      : text_(std::move(text)), fail_at_(fail_at), failure_(failure) {}
+
+  void InitPort() override { calls.push_back("init"); }
+  SendStatus SendByte(int byte) override {
+    calls.push_back(SendCall(byte));
+    return sends_++ == fail_at_ ? failure_ : SendStatus::kSent;
   }
-  return -1;
-}
-
-TEST(ProgrammingRun, CallsHappenInTheirOrder) {
-  RecordingOps ops("HI");
-  const RunResult result = RunProgramming(ops);
-  ASSERT_TRUE(result.ok());
-
-  const auto& events = ops.events();
-  ASSERT_FALSE(events.empty());
-  EXPECT_EQ(events.front().call, Call::kInitPort);
-  EXPECT_EQ(ops.CountOf(Call::kInitPort), 1);
-  EXPECT_EQ(ops.CountOf(Call::kDelay), 1);
-  EXPECT_EQ(ops.CountOf(Call::kReadMessageText), 1);
-
-  // 61 blank bytes, each followed by its progress step, then the pause, then
-  // the one read of the text, then the message bytes.
-  const int delay = FirstIndexOf(ops, Call::kDelay);
-  EXPECT_EQ(delay, 1 + 2 * kFrameSize);
-  for (int i = 1; i < delay; i += 2) {
-    EXPECT_EQ(events[i].call, Call::kSendByte) << "event " << i;
-    EXPECT_EQ(events[i + 1].call, Call::kSetProgress) << "event " << i + 1;
+  void Delay() override { calls.push_back("delay"); }
+  std::string ReadMessageText() override {
+    calls.push_back("read");
+    return text_;
   }
-  EXPECT_EQ(events[delay + 1].call, Call::kReadMessageText);
-  for (std::size_t i = delay + 2; i + 1 < events.size(); i += 2) {
-    EXPECT_EQ(events[i].call, Call::kSendByte) << "event " << i;
-    EXPECT_EQ(events[i + 1].call, Call::kSetProgress) << "event " << i + 1;
-  }
-  EXPECT_EQ(events.back().call, Call::kSetProgress);
-  EXPECT_EQ(events.back().value, 0);
-}
+  void SetProgress(int position) override { calls.push_back(ProgressCall(position)); }
 
-TEST(ProgrammingRun, SendsBlankFrameThenMessageFrame) {
-  const std::string text = std::string(28, 'L') + "\r\n" + std::string(28, 'R');
-  RecordingOps ops(text);
+  int Count(const std::string& prefix) const {
+    return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const std::string& call) {
+      return call.rfind(prefix, 0) == 0;
+    }));
+  }
+
+  std::vector<std::string> calls;
+
+ private:
+  std::string text_;
+  int sends_ = 0;
+  int fail_at_;
+  SendStatus failure_;
+};
+
+TEST(ProgrammingRunTest, BlankFramePauseTextMessageFrameWithTheBarAfterEachByte) {
+  // A SUB at 10 ends the message phase after 11 bytes, the bar at 35.
+  const std::string message = "\xC4" "123456789\x1A";
+  RecordingOps ops(message + "never sent");
   ASSERT_TRUE(RunProgramming(ops).ok());
 
-  std::vector<int> expected = FrameBytes(BlankFrame(), kFrameSize);
-  const std::vector<int> message = FrameBytes(MessageFrame(text), kFrameSize);
-  expected.insert(expected.end(), message.begin(), message.end());
-  EXPECT_EQ(ops.ValuesOf(Call::kSendByte), expected);
+  const std::string blank = std::string(28, ' ') + "\r\n" + std::string(28, ' ') + "\r\n\x1A";
+  std::vector<std::string> expected = {"init"};
+  for (int i = 0; i < 61; ++i) {
+    expected.push_back(SendCall(static_cast<unsigned char>(blank[i])));
+    expected.push_back(ProgressCall(i / 2));  // 0, 0, 1, 1, ... 30
+  }
+  expected.push_back("delay");
+  expected.push_back("read");
+  for (int i = 0; i < 11; ++i) {
+    expected.push_back(SendCall(static_cast<unsigned char>(message[i])));
+    expected.push_back(ProgressCall(30 + i / 2));
+  }
+  expected.push_back(ProgressCall(0));
+  EXPECT_EQ(ops.calls, expected);
 }
 
-TEST(ProgrammingRun, ProgressFillsBothHalvesThenDrops) {
+TEST(ProgrammingRunTest, AWholeMessageFrameTakesTheBarTo60) {
   RecordingOps ops("");
   ASSERT_TRUE(RunProgramming(ops).ok());
-
-  std::vector<int> expected = ExpectedProgress(kFrameSize, 0);
-  EXPECT_EQ(expected.back(), 30);
-  const std::vector<int> second = ExpectedProgress(kFrameSize, 30);
-  EXPECT_EQ(second.back(), 60);
-  expected.insert(expected.end(), second.begin(), second.end());
-  expected.push_back(0);
-  EXPECT_EQ(ops.ValuesOf(Call::kSetProgress), expected);
-}
-
-TEST(ProgrammingRun, EarlySubShortensTheMessagePhase) {
-  std::string text = "ABCDEFGHIJ";
-  text.push_back(static_cast<char>(kSub));
-  text += "never sent";
-  RecordingOps ops(text);
-  ASSERT_TRUE(RunProgramming(ops).ok());
-
-  const std::vector<int> sent = ops.ValuesOf(Call::kSendByte);
-  ASSERT_EQ(sent.size(), static_cast<std::size_t>(kFrameSize + 11));
-  EXPECT_EQ(sent.back(), kSub);
-
-  const std::vector<int> progress = ops.ValuesOf(Call::kSetProgress);
-  ASSERT_EQ(progress.size(), static_cast<std::size_t>(kFrameSize + 11 + 1));
-  EXPECT_EQ(progress[progress.size() - 2], 35);
-  EXPECT_EQ(progress.back(), 0);
-}
-
-TEST(ProgrammingRun, BytesAboveOneTwentySevenGoOutAsUnsignedValues) {
-  const std::string text = "\xC4\xFF";
-  RecordingOps ops(text);
-  ASSERT_TRUE(RunProgramming(ops).ok());
-  const std::vector<int> sent = ops.ValuesOf(Call::kSendByte);
-  EXPECT_EQ(sent[kFrameSize], 0xC4);
-  EXPECT_EQ(sent[kFrameSize + 1], 0xFF);
+  EXPECT_EQ(ops.Count("send"), 122);
+  const std::vector<std::string> tail(ops.calls.end() - 3, ops.calls.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"send 1A", "progress 60", "progress 0"}));
 }
 
 struct FailureCase {
@@ -118,39 +91,37 @@ struct FailureCase {
   int position;
 };
 
-class ProgrammingRunFailure : public ::testing::TestWithParam<FailureCase> {};
+class ProgrammingRunFailureTest : public ::testing::TestWithParam<FailureCase> {};
 
-TEST_P(ProgrammingRunFailure, StopsAtOnceAndReportsWhere) {
-  const FailureCase c = GetParam();
-  RecordingOps ops("MESSAGE");
-  ops.FailSendNumber(c.send_number, c.status);
+TEST_P(ProgrammingRunFailureTest, StopsAtTheFailingByteAndSaysWhere) {
+  const FailureCase& c = GetParam();
+  RecordingOps ops("MESSAGE", c.send_number, c.status);
   const RunResult result = RunProgramming(ops);
-
-  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.status, c.status);
   EXPECT_EQ(result.phase, c.phase);
   EXPECT_EQ(result.position, c.position);
 
   // Nothing after the failing byte but the bar going back to 0.
-  const auto& events = ops.events();
-  ASSERT_GE(events.size(), 2u);
-  EXPECT_EQ(events.back().call, Call::kSetProgress);
-  EXPECT_EQ(events.back().value, 0);
-  EXPECT_EQ(events[events.size() - 2].call, Call::kSendByte);
-  EXPECT_EQ(ops.CountOf(Call::kSendByte), c.send_number + 1);
-
-  const bool blank = c.phase == RunPhase::kBlank;
-  EXPECT_EQ(ops.CountOf(Call::kDelay), blank ? 0 : 1);
-  EXPECT_EQ(ops.CountOf(Call::kReadMessageText), blank ? 0 : 1);
+  EXPECT_EQ(ops.Count("send"), c.send_number + 1);
+  EXPECT_EQ(ops.calls.back(), "progress 0");
+  EXPECT_EQ(ops.calls[ops.calls.size() - 2].rfind("send", 0), 0u);
+  EXPECT_EQ(ops.Count("read"), c.phase == RunPhase::kMessage ? 1 : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    BothPhases, ProgrammingRunFailure,
+    BothPhases, ProgrammingRunFailureTest,
     ::testing::Values(FailureCase{0, SendStatus::kNoAnswer, RunPhase::kBlank, 0},
-                      FailureCase{17, SendStatus::kNoCts, RunPhase::kBlank, 17},
-                      FailureCase{60, SendStatus::kTransmitterStuck, RunPhase::kBlank, 60},
+                      FailureCase{60, SendStatus::kNoCts, RunPhase::kBlank, 60},
                       FailureCase{61, SendStatus::kPortMissing, RunPhase::kMessage, 0},
-                      FailureCase{61 + 30, SendStatus::kReceiverFlooded, RunPhase::kMessage, 30},
-                      FailureCase{61 + 60, SendStatus::kNoAnswer, RunPhase::kMessage, 60}));
+                      FailureCase{61 + 60, SendStatus::kTransmitterStuck, RunPhase::kMessage, 60}));
+
+TEST(DelayTest, ReadsTheClockOnceThen10000MoreTimes) {
+  struct CountingClock : TimeOfDaySource {
+    TimeOfDay Now() override { return TimeOfDay{++readings, 0}; }  // never the same twice
+    int readings = 0;
+  } clock;
+  Delay(clock);
+  EXPECT_EQ(clock.readings, 10001);
+}
 
 }  // namespace
