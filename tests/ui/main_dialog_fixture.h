@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
-#include <memory>
+#include <string>
+#include <vector>
 
 #include "banner/pause.h"
+#include "res/resource.h"
 #include "sim/fake_clock.h"
 #include "sim/korvel_unit.h"
 #include "sim/sim_bus.h"
@@ -17,7 +20,7 @@
 #include "ui/win_app.h"
 
 // The main dialog run modally on the test's thread and driven from a second
-// one, with a simulated UART and a healthy unit on COM1.
+// one, with a simulated UART and unit on COM1 and on COM2.
 class MainDialogTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -25,25 +28,31 @@ class MainDialogTest : public ::testing::Test {
     ::InitCommonControlsEx(&controls);
   }
 
-  MainDialogTest() : uart_(unit_, &clock_) {
-    bus_.Attach(0x3F8, uart_);
-    dialog_ = std::make_unique<CProgrammerDialog>(bus_, clock_, timeOfDay_);
-    app_.m_pMainWnd = dialog_.get();
+  explicit MainDialogTest(UnitBehaviour com1 = {}) : com1_(com1) {
+    bus_.Attach(0x3F8, uart1_);
+    bus_.Attach(0x2F8, uart2_);
+    app_.m_pMainWnd = &dialog_;
   }
 
   INT_PTR Run(const std::function<void(HWND)>& script) {
-    return RunScripted(*dialog_, "KORVEL programmer", script);
+    return RunScripted(dialog_, "KORVEL programmer", script);
   }
 
-  CProgrammerDialog& Dialog() { return *dialog_; }
-  KorvelUnit& Unit() { return unit_; }
-
- private:
+  // Each wait on the line moves this clock on, so a unit that never answers
+  // runs out of time without real waiting.
   FakeClock clock_{1};
   SystemTimeOfDay timeOfDay_;
-  KorvelUnit unit_;
-  SimUart16550 uart_;
+  KorvelUnit com1_, com2_;
+  SimUart16550 uart1_{com1_, &clock_}, uart2_{com2_, &clock_};
   SimBus bus_;
   CWinApp app_;
-  std::unique_ptr<CProgrammerDialog> dialog_;
+  CProgrammerDialog dialog_{bus_, clock_, timeOfDay_};
 };
+
+inline std::vector<std::uint8_t> Bytes(const std::string& text) {
+  return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+// The frame every run sends first.
+inline std::vector<std::uint8_t> BlankFrameBytes() {
+  return Bytes(std::string(28, ' ') + "\r\n" + std::string(28, ' ') + "\r\n\x1A");
+}

@@ -4,13 +4,11 @@
 
 #include <atomic>
 #include <thread>
-#include <vector>
 
 #include "ui/dialog.h"
-#include "ui/wnd.h"
 
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline) {
-  const auto end = std::chrono::steady_clock::now() + deadline;
+bool WaitUntil(const std::function<bool()>& condition) {
+  const auto end = std::chrono::steady_clock::now() + kDeadline;
   while (!condition()) {
     if (std::chrono::steady_clock::now() > end) return false;
     ::Sleep(5);
@@ -18,53 +16,26 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
   return true;
 }
 
-namespace {
-
-struct Search {
-  DWORD threadId = 0;
-  HWND owner = nullptr;
-  const std::string* caption = nullptr;
-  HWND found = nullptr;
-};
-
-BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lParam) {
-  auto* search = reinterpret_cast<Search*>(lParam);
-  if (!::IsWindowVisible(hwnd)) return TRUE;
-  if (search->threadId != 0 && ::GetWindowThreadProcessId(hwnd, nullptr) != search->threadId) {
-    return TRUE;
-  }
-  if (search->owner != nullptr && ::GetWindow(hwnd, GW_OWNER) != search->owner) return TRUE;
-  if (search->caption != nullptr && WindowTextOf(hwnd) != *search->caption) return TRUE;
-  search->found = hwnd;
-  return FALSE;
-}
-
-HWND FindWindowLike(Search search) {
-  ::EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-}  // namespace
-
-HWND FindThreadWindow(DWORD threadId, const std::string& caption) {
-  Search search;
-  search.threadId = threadId;
-  search.caption = &caption;
-  return FindWindowLike(search);
-}
-
 HWND FindOwnedWindow(HWND owner) {
-  Search search;
-  search.owner = owner;
-  return FindWindowLike(search);
+  for (HWND w = ::FindWindowExA(nullptr, nullptr, nullptr, nullptr); w != nullptr;
+       w = ::FindWindowExA(nullptr, w, nullptr, nullptr)) {
+    if (::IsWindowVisible(w) && ::GetWindow(w, GW_OWNER) == owner) return w;
+  }
+  return nullptr;
+}
+
+HWND WaitForOwnedWindow(HWND owner) {
+  HWND found = nullptr;
+  EXPECT_TRUE(WaitUntil([&] { return (found = FindOwnedWindow(owner)) != nullptr; }))
+      << "no window appeared";
+  return found;
 }
 
 LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   DWORD_PTR result = 0;
-  const UINT timeout = static_cast<UINT>(kDeadline.count());
-  if (!::SendMessageTimeoutA(hwnd, message, wParam, lParam, SMTO_NORMAL, timeout, &result)) {
-    ADD_FAILURE() << "window did not answer message 0x" << std::hex << message << " (error "
-                  << std::dec << ::GetLastError() << ")";
+  if (!::SendMessageTimeoutA(hwnd, message, wParam, lParam, SMTO_NORMAL,
+                             static_cast<UINT>(kDeadline.count()), &result)) {
+    ADD_FAILURE() << "window did not answer message 0x" << std::hex << message;
   }
   return static_cast<LRESULT>(result);
 }
@@ -73,7 +44,10 @@ void Click(HWND button) { Send(button, BM_CLICK); }
 
 void PostClick(HWND button) { ::PostMessageA(button, BM_CLICK, 0, 0); }
 
-std::string TextOf(HWND hwnd) { return WindowTextOf(hwnd); }
+void CloseBox(HWND box, HWND owner) {
+  Click(::GetDlgItem(box, IDOK));
+  EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(box) && ::IsWindowEnabled(owner); }));
+}
 
 std::string AllText(HWND hwnd) {
   std::string text;
@@ -84,14 +58,6 @@ std::string AllText(HWND hwnd) {
   return text;
 }
 
-HWND FindChildWithText(HWND parent, const std::string& text) {
-  for (HWND child = ::GetWindow(parent, GW_CHILD); child != nullptr;
-       child = ::GetWindow(child, GW_HWNDNEXT)) {
-    if (WindowTextOf(child) == text) return child;
-  }
-  return nullptr;
-}
-
 INT_PTR RunScripted(CDialog& dialog, const std::string& caption,
                     const std::function<void(HWND)>& script) {
   const DWORD uiThread = ::GetCurrentThreadId();
@@ -99,23 +65,26 @@ INT_PTR RunScripted(CDialog& dialog, const std::string& caption,
 
   std::thread driver([&] {
     HWND window = nullptr;
-    const bool appeared = WaitUntil([&] {
-      window = FindThreadWindow(uiThread, caption);
-      return window != nullptr || modalEnded.load();
+    WaitUntil([&] {
+      for (window = ::FindWindowExA(nullptr, nullptr, nullptr, caption.c_str()); window != nullptr;
+           window = ::FindWindowExA(nullptr, window, nullptr, caption.c_str())) {
+        if (::IsWindowVisible(window) && ::GetWindowThreadProcessId(window, nullptr) == uiThread) {
+          return true;
+        }
+      }
+      return modalEnded.load();
     });
-    if (!appeared || window == nullptr) {
+    if (window == nullptr) {
       ADD_FAILURE() << "dialog \"" << caption << "\" did not appear";
       return;
     }
     script(window);
 
-    // Close what the script left open (boxes first), then the dialog.
+    // Boxes the script left open first, then the dialog.
     WaitUntil([&] {
       HWND owned = FindOwnedWindow(window);
-      if (owned == nullptr) return true;
-      ::PostMessageA(owned, WM_CLOSE, 0, 0);
-      ::Sleep(50);
-      return false;
+      if (owned != nullptr) ::PostMessageA(owned, WM_CLOSE, 0, 0);
+      return owned == nullptr;
     });
     ::PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
   });

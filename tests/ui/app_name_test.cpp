@@ -1,0 +1,23 @@
+#include <gtest/gtest.h>
+
+#include "ui/app_name.h"
+
+namespace {
+
+TEST(AppNameTest, IsTheFileNameWithoutFolderAndExtension) {
+  const struct {
+    const char* path;
+    const char* name;
+  } cases[] = {
+      {"C:\\Program Files\\KORVEL\\korvel.exe", "korvel"},
+      {"korvel.EXE", "korvel"},
+      {"/usr/local/bin/korvel.exe", "korvel"},
+      {"C:\\tools.v2\\korvel", "korvel"},
+      {"C:\\tools\\korvel.1.0.exe", "korvel.1.0"},
+      {"C:korvel.exe", "korvel"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(AppNameFromPath(c.path), c.name) << c.path;
+  EXPECT_EQ(ApplicationName(), TEST_EXE_NAME);
+}
+
+}  // namespace
