@@ -2,42 +2,15 @@
 
 #include <windows.h>
 
+#include "serial/uart_registers.h"
+
 namespace {
 
-constexpr std::uint16_t kCom1Base = 0x3F8;
-constexpr std::uint16_t kCom2Base = 0x2F8;
-constexpr int kRegisterCount = 8;
-
-// Register offsets from the base.
-constexpr int kData = 0;             // receive buffer / transmit holding / divisor low
-constexpr int kInterruptEnable = 1;  // divisor high while the latch is open
-constexpr int kFifoControl = 2;      // reads back as the interrupt identification
-constexpr int kLineControl = 3;
-constexpr int kModemControl = 4;
-constexpr int kLineStatus = 5;
-constexpr int kModemStatus = 6;
-constexpr int kScratch = 7;
-
-constexpr std::uint8_t kDivisorLatch = 0x80;  // line control
-constexpr std::uint8_t kParityOn = 0x08;
-constexpr std::uint8_t kTwoStopBits = 0x04;
-constexpr std::uint8_t kFifoEnable = 0x01;  // FIFO control
-constexpr std::uint8_t kClearReceiver = 0x02;
-constexpr std::uint8_t kClearTransmitter = 0x04;
-constexpr std::uint8_t kDtr = 0x01;  // modem control
-constexpr std::uint8_t kRts = 0x02;
-
-constexpr std::uint8_t kDataReady = 0x01;  // line status
-constexpr std::uint8_t kOverrun = 0x02;
-constexpr std::uint8_t kParityError = 0x04;
-constexpr std::uint8_t kFramingError = 0x08;
-constexpr std::uint8_t kBreak = 0x10;
-constexpr std::uint8_t kHoldingEmpty = 0x20;
-constexpr std::uint8_t kTransmitterEmpty = 0x40;
+using namespace uart;
 
 // A line without modem signals (a pseudo-terminal, some adapters) counts as
 // a unit that is always ready: CTS, DSR and carrier up.
-constexpr std::uint8_t kLinesAssumedUp = 0x10 | 0x20 | 0x80;
+constexpr std::uint8_t kLinesAssumedUp = kClearToSend | 0x20 | 0x80;
 
 constexpr std::uint8_t kAbsent = 0xFF;  // what a missing UART reads as
 constexpr DWORD kUartClock = 115200;    // baud rate at divisor 1

@@ -1,19 +1,10 @@
 #include "serial/uart_driver.h"
 
+#include "serial/uart_registers.h"
+
 namespace {
 
-// Register offsets from the port's base.
-constexpr std::uint16_t kData = 0;  // receive buffer / transmit holding / divisor low
-constexpr std::uint16_t kInterruptEnable = 1;  // also divisor high
-constexpr std::uint16_t kFifoControl = 2;
-constexpr std::uint16_t kLineControl = 3;
-constexpr std::uint16_t kModemControl = 4;
-constexpr std::uint16_t kLineStatus = 5;
-constexpr std::uint16_t kModemStatus = 6;
-
-constexpr std::uint8_t kDataReady = 0x01;
-constexpr std::uint8_t kTransmitterEmpty = 0x40;
-constexpr std::uint8_t kClearToSend = 0x10;
+using namespace uart;
 
 // Empties the receiver: reads the line status, then the receive buffer,
 // again and again while a byte was waiting. Fails only when bytes keep coming
@@ -50,7 +41,7 @@ bool WaitFor(PortIo& io, MonotonicClock& clock, std::uint16_t address, std::uint
 }  // namespace
 
 std::uint16_t UartDriver::BaseFor(int port) {
-  return port == 2 ? 0x2F8 : 0x3F8;
+  return port == 2 ? kCom2Base : kCom1Base;
 }
 
 void UartDriver::InitPort(int port) {

@@ -2,21 +2,7 @@
 
 namespace {
 
-// Register offsets.
-constexpr int kData = 0;
-constexpr int kInterruptEnable = 1;
-constexpr int kFifo = 2;  // identification on read, FIFO control on write
-constexpr int kLineControl = 3;
-constexpr int kModemControl = 4;
-constexpr int kLineStatus = 5;
-constexpr int kModemStatus = 6;
-constexpr int kScratch = 7;
-
-// Modem control bits.
-constexpr std::uint8_t kDtr = 0x01;
-constexpr std::uint8_t kRts = 0x02;
-constexpr std::uint8_t kOut1 = 0x04;
-constexpr std::uint8_t kOut2 = 0x08;
+using namespace uart;
 
 constexpr std::size_t kFifoDepth = 16;
 
@@ -48,7 +34,7 @@ std::uint8_t SimUart16550::Read(int offset) {
       return receive_buffer_;
     case kInterruptEnable:
       return DivisorLatchOpen() ? divisor_high_ : interrupt_enable_;
-    case kFifo:
+    case kFifoControl:
       // No interrupt pending; the top bits say whether the FIFOs are on.
       return fifo_enabled_ ? 0xC1 : 0x01;
     case kLineControl:
@@ -80,7 +66,7 @@ void SimUart16550::Write(int offset, std::uint8_t value) {
         interrupt_enable_ = value & 0x0F;
       }
       break;
-    case kFifo:
+    case kFifoControl:
       WriteFifoControl(value);
       break;
     case kLineControl:

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "serial/monotonic_clock.h"
+#include "serial/uart_registers.h"
 #include "sim/korvel_unit.h"
 #include "sim/register_access.h"
 
@@ -36,14 +37,6 @@
 // on the PC's side with the status bits showing so.
 class SimUart16550 {
  public:
-  // Status bits.
-  static constexpr std::uint8_t kDataReady = 0x01;
-  static constexpr std::uint8_t kOverrun = 0x02;
-  static constexpr std::uint8_t kHoldingEmpty = 0x20;
-  static constexpr std::uint8_t kTransmitterEmpty = 0x40;
-  static constexpr std::uint8_t kClearToSend = 0x10;
-  static constexpr std::uint8_t kDeltaClearToSend = 0x01;
-
   explicit SimUart16550(KorvelUnit& unit, MonotonicClock* clock = nullptr);
 
   std::uint8_t In(std::uint16_t address);
@@ -88,8 +81,8 @@ class SimUart16550 {
   void Transmit(std::uint8_t byte);
   void ReceiveFromLine(std::uint8_t byte);
   void DeliverDueAnswers();
-  bool DivisorLatchOpen() const { return (line_control_ & 0x80) != 0; }
-  bool Loopback() const { return (modem_control_ & 0x10) != 0; }
+  bool DivisorLatchOpen() const { return (line_control_ & uart::kDivisorLatch) != 0; }
+  bool Loopback() const { return (modem_control_ & uart::kLoopback) != 0; }
 
   KorvelUnit& unit_;
   MonotonicClock* clock_;

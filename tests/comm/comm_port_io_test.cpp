@@ -13,6 +13,7 @@
 
 #include "banner/frame.h"
 #include "serial/uart_driver.h"
+#include "serial/uart_registers.h"
 
 // These tests run through run_with_peer.sh: COM1 is a pseudo-terminal whose
 // far end logs every byte with the line settings it came with and answers it
@@ -20,11 +21,10 @@
 
 namespace {
 
-constexpr std::uint16_t kCom1 = 0x3F8;
-constexpr std::uint16_t kCom2 = 0x2F8;
-constexpr std::uint16_t kFifoControl = 2;
-constexpr std::uint16_t kLineStatus = 5;
-constexpr std::uint8_t kDataReady = 0x01;
+using namespace uart;
+
+constexpr std::uint16_t kCom1 = kCom1Base;
+constexpr std::uint16_t kCom2 = kCom2Base;
 constexpr std::uint8_t kStaleRequest = 0xEE;  // the peer answers it three times
 
 // The folder of the peer's links and files, as a Windows path.
