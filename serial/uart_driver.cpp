@@ -64,7 +64,9 @@ SendStatus UartDriver::SendByte(int port, int byte) {
 
   // Whatever the unit sent beyond its last answer must not pass for the
   // answer to this byte.
-  if (!DrainReceiver(io_, clock_, base)) return SendStatus::kReceiverFlooded;
+  if (!DrainReceiver(io_, clock_, base)) {
+    return io_.Present(base) ? SendStatus::kReceiverFlooded : SendStatus::kPortMissing;
+  }
   if (!WaitFor(io_, clock_, line_status, kTransmitterEmpty)) return SendStatus::kTransmitterStuck;
   if (!WaitFor(io_, clock_, modem_status, kClearToSend)) return SendStatus::kNoCts;
 
@@ -74,5 +76,8 @@ SendStatus UartDriver::SendByte(int port, int byte) {
   if (!WaitFor(io_, clock_, modem_status, kClearToSend)) return SendStatus::kNoCts;
   if (!WaitFor(io_, clock_, line_status, kDataReady)) return SendStatus::kNoAnswer;
   io_.In(base + kData);  // the answer; its value carries no meaning
+  // A port that went away meanwhile (an adapter pulled out) reads all ones,
+  // which every wait above takes for readiness: the byte did not go out.
+  if (!io_.Present(base)) return SendStatus::kPortMissing;
   return SendStatus::kSent;
 }

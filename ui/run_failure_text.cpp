@@ -10,8 +10,8 @@ std::string RunFailureText(int port, SendStatus status) {
       return std::string();
     case SendStatus::kPortMissing:
       return name +
-             " could not be opened. Check that the port exists and that no other program "
-             "is using it.";
+             " could not be opened, or was disconnected. Check that the port exists and "
+             "that no other program is using it.";
     case SendStatus::kNoAnswer:
       return "The unit on " + name + " did not answer." + tryAgain;
     case SendStatus::kNoCts:

@@ -51,8 +51,10 @@ class ScriptedPort : public PortIo {
   void Out(std::uint16_t address, std::uint8_t value) override {
     log.push_back({true, address, value});
   }
+  bool Present(std::uint16_t) override { return present; }
 
   std::function<std::uint8_t(std::uint16_t)> reader;
+  bool present = true;
   std::vector<RegisterAccess> log;
 
  private:
@@ -156,6 +158,19 @@ TEST(SendByteTest, AMissingPortIsReportedWithoutTouchingAnything) {
   EXPECT_EQ(line.driver.SendByte(2, 0x41), SendStatus::kPortMissing);
   EXPECT_TRUE(line.bus.Log().empty());
   EXPECT_EQ(line.clock.reads(), 0);
+}
+
+TEST(SendByteTest, APortThatGoesAwayMidByteIsNotReportedAsSent) {
+  // Pulled out right after the write: from then on every register reads all
+  // ones, which looks like an empty transmitter, CTS and an answer.
+  ScriptedPort port;
+  port.reader = [&](std::uint16_t address) -> std::uint8_t {
+    if (!port.log.empty() && port.log.back().write) port.present = false;
+    if (!port.present) return 0xFF;
+    return address == 0x3FD ? 0x40 : address == 0x3FE ? 0x10 : 0x00;
+  };
+  FakeClock clock(1);
+  EXPECT_EQ(UartDriver(port, clock).SendByte(1, 0x55), SendStatus::kPortMissing);
 }
 
 TEST(SendByteTest, WritesOnlyAfterTransmitterEmptyAndCtsAndReturnsOnlyAfterTheAnswer) {
