@@ -20,7 +20,8 @@ asan: deps
 
 win: deps
 	$(CMAKE) -S . -B $(BUILD)/win -DCMAKE_BUILD_TYPE=Release \
-	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake >/dev/null
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake \
+	  -DKORVEL_NATIVE_BUILD=$(abspath $(BUILD))/native >/dev/null
 	$(CMAKE) --build $(BUILD)/win -j $(JOBS)
 
 test-native: native

@@ -5,7 +5,7 @@ set -eu
 
 packages="cmake make g++ googletest python3 \
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
-  wine wine32:i386 fonts-wine xvfb xdotool x11-utils imagemagick"
+  wine wine32:i386 fonts-wine xvfb xdotool imagemagick procps"
 
 missing=""
 for p in $packages; do

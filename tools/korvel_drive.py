@@ -36,6 +36,22 @@ def wait_for(condition, timeout, what, interval=0.1):
         time.sleep(interval)
 
 
+def blank_frame():
+    return b" " * 28 + b"\r\n" + b" " * 28 + b"\r\n\x1a"
+
+
+def message_frame(text):
+    """The bytes the unit should get for a text the message edit holds."""
+    frame = bytearray(text[:61])
+    if len(frame) < 61:
+        frame.append(0)
+    frame = frame.ljust(61, b" ")
+    if b"\r" not in frame[:30]:
+        frame[28:30] = b"\r\n"
+    frame[58:61] = b"\r\n\x1a"
+    return bytes(frame[:frame.index(0x1A) + 1])
+
+
 class Control:
     def __init__(self, fields):
         self.id = int(fields[0])
@@ -99,14 +115,18 @@ class Session:
         return True
 
     def _start_xvfb(self):
-        for number in range(91, 140):
-            if not os.path.exists("/tmp/.X%d-lock" % number):
-                break
-        self.display = ":%d" % number
-        self._xvfb = subprocess.Popen(["Xvfb", self.display, "-screen", "0", "800x600x24",
-                                       "-nolisten", "tcp"],
-                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for(lambda: os.path.exists("/tmp/.X11-unix/X%d" % number), 20, "Xvfb")
+        # Xvfb picks a free display itself and tells its number once it listens.
+        read_end, write_end = os.pipe()
+        self._xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                                       "800x600x24", "-nolisten", "tcp"],
+                                      pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                                      stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as numbers:
+            number = numbers.readline().strip()
+        if not number:
+            raise DriveError("Xvfb did not start")
+        self.display = ":" + number
 
     def stop(self):
         if self._launcher is not None:

@@ -16,21 +16,9 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import korvel_drive as kd  # noqa: E402
 
 ARGS = None
-BLANK = b" " * 28 + b"\r\n" + b" " * 28 + b"\r\n\x1a"
+BLANK = kd.blank_frame()
+message_frame = kd.message_frame
 TIME_LIMIT_S = 3
-
-
-def message_frame(text):
-    """The frame the unit should get for a text the edit holds."""
-    frame = bytearray(text[:61])
-    if len(frame) < 61:
-        frame.append(0)
-    frame = frame.ljust(61, b" ")
-    if b"\r" not in frame[:30]:
-        frame[28:30] = b"\r\n"
-    frame[58:61] = b"\r\n\x1a"
-    end = frame.index(0x1A) + 1
-    return bytes(frame[:end])
 
 
 class WindowTest(unittest.TestCase):
