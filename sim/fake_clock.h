@@ -19,7 +19,6 @@ class FakeClock : public MonotonicClock {
   }
 
   void Advance(std::int64_t ms) { now_ms_ += ms; }
-  void set_step_per_read(std::int64_t ms) { step_per_read_ms_ = ms; }
 
   // The current time, without counting as a reading or taking a step.
   std::int64_t Peek() const { return now_ms_; }

@@ -7,8 +7,6 @@ void SimBus::Attach(std::uint16_t base, SimUart16550& uart) {
   uarts_[base] = &uart;
 }
 
-void SimBus::Detach(std::uint16_t base) { uarts_.erase(base); }
-
 SimUart16550* SimBus::UartAt(std::uint16_t address) const {
   const auto found = uarts_.find(static_cast<std::uint16_t>(address & ~7u));
   return found == uarts_.end() ? nullptr : found->second;

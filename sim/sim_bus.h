@@ -16,7 +16,6 @@ class SimBus : public PortIo {
   // Base must be a multiple of 8 (the UART's eight registers); attaching at a
   // base again replaces the UART there. The UART must outlive the bus's use.
   void Attach(std::uint16_t base, SimUart16550& uart);
-  void Detach(std::uint16_t base);
 
   std::uint8_t In(std::uint16_t address) override;
   void Out(std::uint16_t address, std::uint8_t value) override;
@@ -24,7 +23,6 @@ class SimBus : public PortIo {
 
   // Every access through the bus, to any address, in order.
   const std::vector<RegisterAccess>& Log() const { return log_.entries(); }
-  std::size_t DroppedLogEntries() const { return log_.dropped(); }
   void ClearLog() { log_.Clear(); }
 
  private:

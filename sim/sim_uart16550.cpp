@@ -90,7 +90,6 @@ void SimUart16550::WriteFifoControl(std::uint8_t value) {
     transmitter_.clear();
   }
   fifo_enabled_ = enable;
-  fifo_control_ = enable ? value : 0;
   if (!enable) return;
   if (value & 0x02) receiver_.clear();
   if (value & 0x04) transmitter_.clear();
@@ -124,15 +123,6 @@ bool SimUart16550::ClearToSend() const {
   const bool rts = (modem_control_ & kRts) != 0;
   if (Loopback()) return rts;
   return rts && unit_.behaviour().raises_cts;
-}
-
-std::uint16_t SimUart16550::Divisor() const {
-  return static_cast<std::uint16_t>(divisor_high_ << 8 | divisor_low_);
-}
-
-int SimUart16550::ReceiveTriggerLevel() const {
-  static const int kLevels[] = {1, 4, 8, 14};
-  return kLevels[fifo_control_ >> 6];
 }
 
 void SimUart16550::Transmit(std::uint8_t byte) {

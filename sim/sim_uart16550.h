@@ -49,23 +49,13 @@ class SimUart16550 {
   // While held, written bytes stay in the transmitter; releasing sends them.
   void HoldTransmitter(bool hold);
 
-  std::uint16_t Divisor() const;
-  std::uint8_t LineControl() const { return line_control_; }
-  std::uint8_t ModemControl() const { return modem_control_; }
-  std::uint8_t InterruptEnable() const { return interrupt_enable_; }
-  bool FifoEnabled() const { return fifo_enabled_; }
-  int ReceiveTriggerLevel() const;  // 1, 4, 8 or 14 bytes
   bool ClearToSend() const;
 
-  // Bytes waiting in the receiver now, and answers still on their way.
-  std::size_t ReceiverCount() const { return receiver_.size(); }
+  // Answers still on their way.
   std::size_t AnswersInFlight() const { return in_flight_.size(); }
 
   const std::vector<RegisterAccess>& Log() const { return log_.entries(); }
-  std::size_t DroppedLogEntries() const { return log_.dropped(); }
   void ClearLog() { log_.Clear(); }
-
-  KorvelUnit& unit() { return unit_; }
 
  private:
   struct Answer {
@@ -94,7 +84,6 @@ class SimUart16550 {
   std::uint8_t modem_control_ = 0;
   std::uint8_t scratch_ = 0;
   std::uint8_t receive_buffer_ = 0;  // what a read of an empty receiver gives
-  std::uint8_t fifo_control_ = 0;
   bool fifo_enabled_ = false;
   bool overrun_ = false;
   bool last_cts_ = false;

@@ -53,22 +53,17 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM, LPARAM lPa
 
 void CDialog::EndDialog(int result) { ::EndDialog(m_hWnd, result); }
 
-BOOL CDialog::UpdateData(BOOL saveAndValidate) {
-  CDataExchange exchange(this, saveAndValidate);
+void CDialog::DoDataExchange(CDataExchange*) {}
+
+BOOL CDialog::OnInitDialog() {
+  CDataExchange exchange(this);
   DoDataExchange(&exchange);
   return TRUE;
 }
 
-void CDialog::DoDataExchange(CDataExchange*) {}
-
-BOOL CDialog::OnInitDialog() {
-  UpdateData(FALSE);
-  return TRUE;
-}
-
-void CDialog::OnOK() {
-  if (UpdateData(TRUE)) EndDialog(IDOK);
-}
+// The controls were bound when the dialog opened; there is nothing to take
+// back from them.
+void CDialog::OnOK() { EndDialog(IDOK); }
 
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 

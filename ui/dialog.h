@@ -3,13 +3,11 @@
 
 #include "ui/wnd.h"
 
-// Which way a data exchange runs: into the controls, or back from them.
+// One run of a dialog's data exchange: the dialog whose controls are bound.
 class CDataExchange {
  public:
-  CDataExchange(CWnd* dialog, BOOL saveAndValidate)
-      : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
+  explicit CDataExchange(CWnd* dialog) : m_pDlgWnd(dialog) {}
   CWnd* m_pDlgWnd;
-  BOOL m_bSaveAndValidate;
 };
 
 // Attaches a control object to the dialog's control with this id, the first
@@ -30,15 +28,14 @@ class CDialog : public CWnd {
   // when it could not be created.
   virtual INT_PTR DoModal();
   void EndDialog(int result);
-  BOOL UpdateData(BOOL saveAndValidate = TRUE);
 
   const MessageMap* GetMessageMap() const override;
   static const MessageMap messageMap;
 
  protected:
   virtual void DoDataExchange(CDataExchange* pDX);
-  // Runs the data exchange into the controls. TRUE lets the system put the
-  // focus on the first tab stop.
+  // Runs the data exchange, binding the control objects. TRUE lets the system
+  // put the focus on the first tab stop.
   virtual BOOL OnInitDialog();
   virtual void OnOK();
   virtual void OnCancel();

@@ -9,5 +9,3 @@ void CProgressCtrl::SetRange(short lower, short upper) {
 int CProgressCtrl::SetPos(int position) {
   return static_cast<int>(SendMessageA(PBM_SETPOS, static_cast<WPARAM>(position), 0));
 }
-
-int CProgressCtrl::GetPos() const { return static_cast<int>(SendMessageA(PBM_GETPOS, 0, 0)); }

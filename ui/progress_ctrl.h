@@ -8,5 +8,4 @@ class CProgressCtrl : public CWnd {
  public:
   void SetRange(short lower, short upper);
   int SetPos(int position);  // gives the previous position
-  int GetPos() const;
 };

@@ -89,14 +89,6 @@ LRESULT CWnd::DefWindowProcA(UINT message, WPARAM wParam, LPARAM lParam) {
 
 HWND CWnd::GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
 
-BOOL CWnd::EnableWindow(BOOL enable) { return ::EnableWindow(m_hWnd, enable); }
-
-BOOL CWnd::IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
-
-void CWnd::SetWindowTextA(const char* text) { ::SetWindowTextA(m_hWnd, text); }
-
-std::string CWnd::GetWindowTextA() const { return WindowTextOf(m_hWnd); }
-
 LRESULT CWnd::SendMessageA(UINT message, WPARAM wParam, LPARAM lParam) const {
   return ::SendMessageA(m_hWnd, message, wParam, lParam);
 }

@@ -19,7 +19,6 @@ class CWnd : public CCmdTarget {
   ~CWnd() override;
 
   HWND m_hWnd = nullptr;
-  HWND GetSafeHwnd() const { return m_hWnd; }
 
   // The object attached to a window, or null.
   static CWnd* FromHandlePermanent(HWND hwnd);
@@ -28,10 +27,6 @@ class CWnd : public CCmdTarget {
   HWND UnsubclassWindow();
 
   HWND GetDlgItem(int id) const;
-  BOOL EnableWindow(BOOL enable = TRUE);
-  BOOL IsWindowEnabled() const;
-  void SetWindowTextA(const char* text);
-  std::string GetWindowTextA() const;
   LRESULT SendMessageA(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
   void UpdateWindow();
 
