@@ -19,12 +19,16 @@ if [ ! -f "$prefix/system.reg" ]; then
   wineserver -w
 fi
 
-state="$graphics|$com1|$com2"
+state="classic|$graphics|$com1|$com2"
 if [ "$(cat "$prefix/.korvel-state" 2>/dev/null)" != "$state" ]; then
   driver=$graphics decorated=Y
   if [ "$graphics" = xvfb ]; then driver=x11 decorated=N; fi
   wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$driver" /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d "$decorated" /f >/dev/null 2>&1
+  # The classic look the dialogs were laid out for; Wine's own theme also makes
+  # every step of the progress bar several times dearer to draw.
+  wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' \
+    /v ThemeActive /d 0 /f >/dev/null 2>&1
   for port in COM1 COM2; do
     eval target=\$$(echo "$port" | tr 'A-Z' 'a-z')
     if [ -z "$target" ]; then continue; fi
