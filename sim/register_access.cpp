@@ -17,14 +17,7 @@ std::ostream& operator<<(std::ostream& out, const RegisterAccess& access) {
 }
 
 void AccessLog::Add(const RegisterAccess& access) {
-  if (entries_.size() < kLimit) {
-    entries_.push_back(access);
-  } else {
-    ++dropped_;
-  }
+  if (entries_.size() < kLimit) entries_.push_back(access);
 }
 
-void AccessLog::Clear() {
-  entries_.clear();
-  dropped_ = 0;
-}
+void AccessLog::Clear() { entries_.clear(); }

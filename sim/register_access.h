@@ -16,8 +16,7 @@ bool operator!=(const RegisterAccess& a, const RegisterAccess& b);
 std::ostream& operator<<(std::ostream& out, const RegisterAccess& access);
 
 // Register accesses in order. A driver that busy-polls against a real clock
-// makes millions of reads, so the log stops keeping entries at kLimit and
-// only counts the rest.
+// makes millions of reads, so the log stops keeping entries at kLimit.
 class AccessLog {
  public:
   static constexpr std::size_t kLimit = std::size_t{1} << 20;
@@ -25,9 +24,7 @@ class AccessLog {
   void Add(const RegisterAccess& access);
   void Clear();
   const std::vector<RegisterAccess>& entries() const { return entries_; }
-  std::size_t dropped() const { return dropped_; }
 
  private:
   std::vector<RegisterAccess> entries_;
-  std::size_t dropped_ = 0;
 };
