@@ -20,48 +20,25 @@ std::string Sent(const Frame& frame) {
   return sent;
 }
 
-TEST(FrameTest, TheBlankFrameIsTwoLinesOfSpaces) {
+TEST(FrameTest, FramesSendTheirTextWithItsBreaksAndEnd) {
   EXPECT_EQ(Sent(BlankFrame()), Spaces(28) + "\r\n" + Spaces(28) + kEnd);
+  const std::string a28(28, 'A'), b28(28, 'b'), k40 = "0123456789012345678901234567890123456789";
+  std::string longText;  // 80 bytes with a line break of their own at 5
+  for (int i = 0; i < 80; ++i) longText.push_back(static_cast<char>('!' + i));
+  longText.replace(5, 2, "\r\n");
+  const struct {
+    std::string text, sent;
+  } cases[] = {
+      {"", kZero + Spaces(27) + "\r\n" + Spaces(28) + kEnd},
+      {a28 + "\r\n" + b28, a28 + "\r\n" + b28 + kEnd},
+      {"HELLO\r\nWORLD", "HELLO\r\nWORLD" + kZero + Spaces(45) + kEnd},
+      {k40, k40.substr(0, 28) + "\r\n" + k40.substr(30) + kZero + Spaces(17) + kEnd},
+      {std::string(30, 'x') + "\r\nZ",
+       std::string(28, 'x') + "\r\n\r\nZ" + kZero + Spaces(24) + kEnd},
+      {"0123456789\x1A" "after", "0123456789\x1A"},
+      {longText, longText.substr(0, 58) + kEnd},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Sent(MessageFrame(c.text)), c.sent) << c.text;
 }
-
-struct MessageCase {
-  const char* name;
-  std::string text;
-  std::string sent;
-};
-
-class MessageFrameTest : public ::testing::TestWithParam<MessageCase> {};
-
-TEST_P(MessageFrameTest, SendsTheTextWithItsBreaksAndEnd) {
-  EXPECT_EQ(Sent(MessageFrame(GetParam().text)), GetParam().sent);
-}
-
-const std::string kA28(28, 'A');
-const std::string kB28(28, 'b');
-const std::string k40 = "0123456789012345678901234567890123456789";
-
-// 80 bytes with a line break of their own at 5.
-std::string LongText() {
-  std::string text;
-  for (int i = 0; i < 80; ++i) text.push_back(static_cast<char>('!' + i));
-  return text.replace(5, 2, "\r\n");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, MessageFrameTest,
-    ::testing::Values(
-        MessageCase{"Empty", "", kZero + Spaces(27) + "\r\n" + Spaces(28) + kEnd},
-        MessageCase{"TwoFullLines", kA28 + "\r\n" + kB28, kA28 + "\r\n" + kB28 + kEnd},
-        MessageCase{"FiveLetterFirstLine", "HELLO\r\nWORLD",
-                    "HELLO\r\nWORLD" + kZero + Spaces(45) + kEnd},
-        MessageCase{"FortyCharacterLine", k40,
-                    k40.substr(0, 28) + "\r\n" + k40.substr(30) + kZero + Spaces(17) + kEnd},
-        MessageCase{"CrAt29IsTheTextsOwnBreak", std::string(29, 'x') + "\rY",
-                    std::string(29, 'x') + "\rY" + kZero + Spaces(26) + kEnd},
-        MessageCase{"CrAt30IsTooLate", std::string(30, 'x') + "\r\nZ",
-                    std::string(28, 'x') + "\r\n\r\nZ" + kZero + Spaces(24) + kEnd},
-        MessageCase{"SubAt10", "0123456789\x1A" "after", "0123456789\x1A"},
-        MessageCase{"LongerThanTheFrame", LongText(), LongText().substr(0, 58) + kEnd}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,13 +1,7 @@
 #!/usr/bin/env python3
-"""The far end of COM1 and COM2 for the communications port test.
-
-Puts a pseudo-terminal behind LINES/com1 at once, and one behind LINES/com2
-once LINES/open-com2 appears. Logs every byte received to LINES/received.log
-as "<port> <hex> <baud> <data bits> <parity N/O/E> <stop bits>", the line
-settings being those the sender had given the port, and answers it with its
-complement; 0xEE is answered three times, leaving stale bytes waiting.
-LINES/ready says the peer is up.
-"""
+"""The far end of COM1, and of COM2 once LINES/open-com2 appears: logs each
+byte with the sender's line settings and answers it with its
+complement (0xEE three times, leaving stale bytes); LINES/ready says it is up."""
 import os
 import pty
 import select
@@ -45,7 +39,6 @@ def main():
     with open(os.path.join(lines_dir, "ready"), "w") as ready:
         ready.write("ready\n")
 
-    # Ends with the script that started it, or after a quarter of an hour at most.
     while os.getppid() == parent and time.monotonic() - started < 900:
         if len(masters) == 1 and os.path.exists(os.path.join(lines_dir, "open-com2")):
             masters[open_line(lines_dir, "com2")] = "com2"

@@ -1,9 +1,7 @@
 #!/bin/sh
 # run_with_peer.sh TEST_EXE WINE_PREFIX LINES_DIR SOURCE_DIR [test arguments...]
-# Runs the communications port test under Wine with COM1 and COM2 leading to
-# pseudo-terminals that pty_peer.py answers on. The prefix maps the ports to
-# fixed links in LINES_DIR once; each run only points the links anew, which
-# Wine follows without a restart.
+# COM1 and COM2 of the prefix lead to links in LINES_DIR that pty_peer.py
+# points at its pseudo-terminals on each run.
 set -eu
 exe=$1 prefix=$2 lines=$3 src=$4
 shift 4
@@ -18,15 +16,8 @@ python3 "$src/tests/comm/pty_peer.py" "$lines" &
 peer=$!
 trap 'kill $peer 2>/dev/null || true' EXIT
 
-waited=0
-while [ ! -f "$lines/ready" ]; do
-  if [ $waited -ge 100 ] || ! kill -0 $peer 2>/dev/null; then
-    echo "run_with_peer: the peer did not start" >&2
-    exit 1
-  fi
-  sleep 0.1
-  waited=$((waited + 1))
-done
+for _ in $(seq 100); do [ -f "$lines/ready" ] && break; sleep 0.1; done
+[ -f "$lines/ready" ] || { echo "run_with_peer: the peer did not start" >&2; exit 1; }
 
 status=0
 KORVEL_COMM_LINES="$lines" wine "$exe" "$@" || status=$?

@@ -11,10 +11,8 @@ TEST(AppNameTest, IsTheFileNameWithoutFolderAndExtension) {
   } cases[] = {
       {"C:\\Program Files\\KORVEL\\korvel.exe", "korvel"},
       {"korvel.EXE", "korvel"},
-      {"/usr/local/bin/korvel.exe", "korvel"},
       {"C:\\tools.v2\\korvel", "korvel"},
       {"C:\\tools\\korvel.1.0.exe", "korvel.1.0"},
-      {"C:korvel.exe", "korvel"},
   };
   for (const auto& c : cases) EXPECT_EQ(AppNameFromPath(c.path), c.name) << c.path;
   EXPECT_EQ(ApplicationName(), TEST_EXE_NAME);

@@ -61,10 +61,8 @@ std::array<LONG, 4> Mapped(HWND dlg, int x, int y, int width, int height) {
 DWORD WithoutScreenChanges(DWORD style, DWORD exStyle, const std::string& className) {
   if (exStyle & WS_EX_CLIENTEDGE) style |= WS_BORDER;
   if (className == "msctls_progress32") style &= ~WS_BORDER;
-  if (className == "Button" && (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
-    style &= ~BS_DEFPUSHBUTTON;
-  }
-  return style;
+  const bool defaultButton = className == "Button" && (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+  return defaultButton ? style & ~BS_DEFPUSHBUTTON : style;
 }
 
 void ExpectLayout(HWND dlg, const Layout& layout) {
@@ -91,11 +89,7 @@ void ExpectLayout(HWND dlg, const Layout& layout) {
     ::GetClassNameA(child, className, sizeof className);
     EXPECT_STREQ(className, c.className);
     const std::string text = WindowTextOf(child);
-    if (c.text != nullptr) {
-      EXPECT_EQ(text, c.text);
-    } else {
-      EXPECT_NE(text, "");
-    }
+    EXPECT_TRUE(c.text != nullptr ? text == c.text : !text.empty()) << text;
     const DWORD style = static_cast<DWORD>(::GetWindowLongA(child, GWL_STYLE));
     const DWORD exStyle = static_cast<DWORD>(::GetWindowLongA(child, GWL_EXSTYLE));
     EXPECT_EQ(WithoutScreenChanges(style, exStyle, className),
@@ -114,11 +108,8 @@ void ExpectLayout(HWND dlg, const Layout& layout) {
 
 using LayoutTest = MainDialogTest;
 
-TEST_F(LayoutTest, MainDialog) {
+TEST_F(LayoutTest, MainDialogAndAboutBox) {
   Run([&](HWND dlg) { ExpectLayout(dlg, kMain); });
-}
-
-TEST_F(LayoutTest, AboutBox) {
   CAboutDialog about;
   RunScripted(about, "About korvel", [&](HWND dlg) { ExpectLayout(dlg, kAbout); });
 }

@@ -12,12 +12,6 @@ void Type(HWND edit, const std::string& characters) {
   for (unsigned char c : characters) Send(edit, WM_CHAR, c, 1);
 }
 
-void SetText(HWND edit, const std::string& text) {
-  Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-DWORD Selection(HWND edit) { return static_cast<DWORD>(Send(edit, EM_GETSEL)); }
-
 // Enter on the keyboard goes through the dialog's message loop, which turns
 // the key into the character. The bar's move, posted after the key, tells
 // when both have been handled.
@@ -50,39 +44,38 @@ std::string ClipboardText() {
   return text;
 }
 
-class MessageEditTest : public MainDialogTest {
- protected:
-  // Runs script with the message edit holding the keyboard focus.
-  void RunOnEdit(const std::function<void(HWND dlg, HWND edit)>& script) {
-    Run([&](HWND dlg) {
-      HWND edit = ::GetDlgItem(dlg, IDC_MESSAGE);
-      Send(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
-      script(dlg, edit);
-    });
-  }
-};
+// The message edit, given the keyboard focus.
+HWND FocusedEdit(HWND dlg) {
+  HWND edit = ::GetDlgItem(dlg, IDC_MESSAGE);
+  Send(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
+  return edit;
+}
+
+using MessageEditTest = MainDialogTest;
 
 TEST_F(MessageEditTest, PrintableCharactersGoInAndEveryOtherTypedCharacterChangesNothing) {
   SetClipboardText("CLIP");
-  RunOnEdit([&](HWND, HWND edit) {
+  Run([&](HWND dlg) {
+    HWND edit = FocusedEdit(dlg);
     Type(edit, "A~ ");
     ASSERT_EQ(WindowTextOf(edit), "A~ ");
     // With everything selected, copy, paste, cut, undo, a line break or any
     // other character would change the text, the selection or the clipboard.
     Send(edit, EM_SETSEL, 0, -1);
-    const DWORD selection = Selection(edit);
+    const LRESULT selection = Send(edit, EM_GETSEL);
     for (char refused : {'\xE9', '\xFF', '\x7F', '\x03', '\x16', '\x18', '\x1A', '\n'}) {
       SCOPED_TRACE(static_cast<int>(static_cast<unsigned char>(refused)));
       Type(edit, std::string(1, refused));
       EXPECT_EQ(WindowTextOf(edit), "A~ ");
-      EXPECT_EQ(Selection(edit), selection);
+      EXPECT_EQ(Send(edit, EM_GETSEL), selection);
       EXPECT_EQ(ClipboardText(), "CLIP");
     }
   });
 }
 
 TEST_F(MessageEditTest, EnterBreaksTheFirstLineIsRefusedOnTheLastAndNeverEndsTheDialog) {
-  RunOnEdit([&](HWND dlg, HWND edit) {
+  Run([&](HWND dlg) {
+    HWND edit = FocusedEdit(dlg);
     Type(edit, "FIRST");
     PressEnter(dlg, edit);
     EXPECT_EQ(WindowTextOf(edit), "FIRST\r\n");
@@ -98,16 +91,13 @@ TEST_F(MessageEditTest, OneBackspaceRemovesOneCharacterLineBreakOrSelection) {
     const char* before;
     int selStart, selEnd;
     const char* after;
-  } cases[] = {
-      {"ABCD", 4, 4, "ABC"},
-      {"ABCD", 1, 3, "AD"},
-      {"ABCD", 0, 0, "ABCD"},
-      {"AB\r\nCD", 4, 4, "ABCD"},
-  };
-  RunOnEdit([&](HWND, HWND edit) {
+  } cases[] = {{"ABCD", 4, 4, "ABC"}, {"ABCD", 1, 3, "AD"}, {"ABCD", 0, 0, "ABCD"},
+               {"AB\r\nCD", 4, 4, "ABCD"}};
+  Run([&](HWND dlg) {
+    HWND edit = FocusedEdit(dlg);
     for (const auto& c : cases) {
       SCOPED_TRACE(c.after);
-      SetText(edit, c.before);
+      Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.before));
       Send(edit, EM_SETSEL, c.selStart, c.selEnd);
       Type(edit, "\b");
       EXPECT_EQ(WindowTextOf(edit), c.after);
@@ -117,8 +107,9 @@ TEST_F(MessageEditTest, OneBackspaceRemovesOneCharacterLineBreakOrSelection) {
 
 TEST_F(MessageEditTest, TextThatComesWithoutTypingIsNotFiltered) {
   SetClipboardText("\xE9\x01");
-  RunOnEdit([&](HWND, HWND edit) {
-    SetText(edit, "\x1A\xE9\x7F");
+  Run([&](HWND dlg) {
+    HWND edit = FocusedEdit(dlg);
+    Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("\x1A\xE9\x7F"));
     Send(edit, EM_SETSEL, 3, 3);
     Type(edit, "Z");
     Send(edit, WM_PASTE);

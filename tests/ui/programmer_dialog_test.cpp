@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "tests/ui/main_dialog_fixture.h"
 
@@ -22,10 +23,8 @@ TEST_F(ProgrammerDialogTest, StartsWithNoPortProgramDisabledEmptyTextAndFocusOnE
     EXPECT_EQ(WindowTextOf(::GetDlgItem(dlg, IDC_MESSAGE)), "");
 
     HWND bar = ::GetDlgItem(dlg, IDC_PROGRESS);
-    PBRANGE range{-1, -1};
-    Send(bar, PBM_GETRANGE, TRUE, reinterpret_cast<LPARAM>(&range));
-    EXPECT_EQ(range.iLow, 0);
-    EXPECT_EQ(range.iHigh, 60);
+    EXPECT_EQ(Send(bar, PBM_GETRANGE, TRUE), 0);
+    EXPECT_EQ(Send(bar, PBM_GETRANGE, FALSE), 60);
     EXPECT_EQ(Send(bar, PBM_GETPOS), 0);
 
     GUITHREADINFO info{};
@@ -38,10 +37,10 @@ TEST_F(ProgrammerDialogTest, StartsWithNoPortProgramDisabledEmptyTextAndFocusOnE
 
 TEST_F(ProgrammerDialogTest, PortTwoThenPortOneProgramsBothUartsAndKeepsTheLast) {
   Run([&](HWND dlg) {
-    Click(::GetDlgItem(dlg, IDC_PORT2));
-    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dlg, IDC_PROGRAM)));
-    Click(::GetDlgItem(dlg, IDC_PORT1));
-    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dlg, IDC_PROGRAM)));
+    for (int port : {IDC_PORT2, IDC_PORT1}) {
+      Click(::GetDlgItem(dlg, port));
+      EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dlg, IDC_PROGRAM)));
+    }
   });
   EXPECT_EQ(dialog_.port(), 1);
   // 9600 8N1 on COM2, then on COM1.
@@ -113,15 +112,8 @@ TEST_F(ProgrammerDialogTest, ProgramSendsBothFramesWhileTheBarFillsAndDrops) {
   EXPECT_EQ(barPositions.back(), 0);
 }
 
-UnitBehaviour Silent() {
-  UnitBehaviour silent;
-  silent.answers = false;
-  return silent;
-}
-
-class SilentUnitTest : public MainDialogTest {
- protected:
-  SilentUnitTest() : MainDialogTest(Silent()) {}
+struct SilentUnitTest : MainDialogTest {
+  SilentUnitTest() : MainDialogTest([] { UnitBehaviour b; b.answers = false; return b; }()) {}
 };
 
 TEST_F(SilentUnitTest, GetsAWarningAndTheDialogWorksAfterwards) {
@@ -149,14 +141,13 @@ TEST_F(SilentUnitTest, GetsAWarningAndTheDialogWorksAfterwards) {
 }
 
 TEST(MinimisedIconOriginTest, CentresWithTheOddPixelRightAndDownRoundingTowardZero) {
-  struct Case {
-    int width, height, x, y;
-  };
-  for (const Case& c : {Case{100, 50, 34, 9}, Case{33, 32, 1, 0}, Case{0, 0, -15, -15},
-                        Case{1, 2, -15, -14}}) {
+  const struct {
+    int width, height;
+    LONG x, y;
+  } cases[] = {{100, 50, 34, 9}, {33, 32, 1, 0}, {0, 0, -15, -15}, {1, 2, -15, -14}};
+  for (const auto& c : cases) {
     const POINT origin = MinimisedIconOrigin(c.width, c.height, 32, 32);
-    EXPECT_EQ(origin.x, c.x) << c.width;
-    EXPECT_EQ(origin.y, c.y) << c.height;
+    EXPECT_EQ(std::pair(origin.x, origin.y), std::pair(c.x, c.y)) << c.width << "x" << c.height;
   }
 }
 

@@ -7,13 +7,9 @@
 
 namespace {
 
-HWND MakeEdit() {
-  return ::CreateWindowExA(0, "Edit", "", WS_POPUP, 0, 0, 100, 20, nullptr, nullptr,
-                           ::GetModuleHandleA(nullptr), nullptr);
-}
-
 TEST(WindowObjectTest, DetachingOrDyingFirstRestoresTheWindowsOwnProcedure) {
-  HWND edit = MakeEdit();
+  HWND edit = ::CreateWindowExA(0, "Edit", "", WS_POPUP, 0, 0, 100, 20, nullptr, nullptr,
+                                ::GetModuleHandleA(nullptr), nullptr);
   const LONG_PTR own = ::GetWindowLongPtrA(edit, GWLP_WNDPROC);
   {
     CWnd first, second;
@@ -28,12 +24,9 @@ TEST(WindowObjectTest, DetachingOrDyingFirstRestoresTheWindowsOwnProcedure) {
   EXPECT_EQ(::GetWindowLongPtrA(edit, GWLP_WNDPROC), own);
   ::SendMessageA(edit, WM_CHAR, '!', 1);
   EXPECT_EQ(WindowTextOf(edit), "!");
-  ::DestroyWindow(edit);
-}
 
-TEST(WindowObjectTest, LetsGoOfAWindowThatIsDestroyed) {
+  // An object lets go of a window that is destroyed under it.
   CWnd object;
-  HWND edit = MakeEdit();
   ASSERT_TRUE(object.SubclassWindow(edit));
   ::DestroyWindow(edit);
   EXPECT_EQ(object.m_hWnd, nullptr);
