@@ -52,7 +52,7 @@ class ScriptedPort : public PortIo {
 // A unit on COM1 of a simulated bus, the port set up, the log empty. The
 // clock moves 1 ms per reading, so waiting out a time limit costs nothing.
 struct SimLine {
-  SimLine() {
+  explicit SimLine(UnitBehaviour behaviour = {}) : unit(behaviour) {
     bus.Attach(0x3F8, uart);
     driver.InitPort(1);
     bus.ClearLog();
@@ -95,6 +95,26 @@ TEST(SendByteTest, ReadsTheReceiverOnceWhenNothingWaitsAndEveryStaleByteOtherwis
                           "in 3FD 60", "in 3FE 10", "out 3F8 42", "in 3FD 61", "in 3FE 10",
                           "in 3FD 61", "in 3F8 06"));
   EXPECT_THAT(line.unit.Received(), ElementsAre(0x41, 0x42));
+}
+
+TEST(SendByteTest, WaitsForALateAnswerWithinTheLimitAndNeverTakesLeftoversForOne) {
+  for (const auto& [delay_ms, status] : {std::pair{2900, SendStatus::kSent},
+                                         std::pair{3100, SendStatus::kNoAnswer}}) {
+    UnitBehaviour late;
+    late.answer_delay_ms = delay_ms;
+    EXPECT_EQ(SimLine(late).driver.SendByte(1, 0x20), status) << delay_ms << " ms";
+  }
+  // Were the extra bytes taken for the next answer, the real one would still
+  // be on its way when SendByte returned.
+  UnitBehaviour chatty;
+  chatty.extra_answer_bytes = 2;
+  chatty.answer_delay_ms = 20;
+  chatty.stale_bytes = {0x55, 0x66};
+  SimLine line(chatty);
+  for (std::uint8_t byte : {0x31, 0x1A, 0x33}) {
+    ASSERT_EQ(line.driver.SendByte(1, byte), SendStatus::kSent);
+    EXPECT_EQ(line.uart.AnswersInFlight(), 0u) << "byte " << int(byte);
+  }
 }
 
 TEST(SendByteTest, AMissingPortIsReportedWithoutTouchingAnything) {
