@@ -1,6 +1,11 @@
 #include "ui/run_failure_text.h"
 
-std::string PortName(int port) { return port == 2 ? "COM2" : "COM1"; }
+#include "serial/uart_registers.h"
+
+// Named after the UART the driver picks for the index, so the two never disagree.
+std::string PortName(int port) {
+  return UartDriver::BaseFor(port) == uart::kCom2Base ? "COM2" : "COM1";
+}
 
 std::string RunFailureText(int port, SendStatus status) {
   const std::string name = PortName(port);

@@ -3,7 +3,7 @@
 
 #include "serial/uart_driver.h"
 
-// The port's name as the operator knows it: index 2 is COM2, any other COM1.
+// The port's name as the operator knows it.
 std::string PortName(int port);
 
 // What the operator is told when a programming run on this port stopped with

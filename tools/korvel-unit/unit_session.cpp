@@ -116,7 +116,7 @@ void UnitSession::ReportFrame() {
   ++frames_;
   const std::vector<std::uint8_t> frame = unit_.Frames().back();
   std::fprintf(out_, "frame %ld, %zu bytes\n%s", frames_, frame.size(),
-               DisplayBox(unit_.Display()).c_str());
+               DisplayBox(DisplayLinesFor(frame)).c_str());
   std::fflush(out_);
   if (frames_file_ != nullptr) {
     std::fprintf(frames_file_, "%s\n", HexBytes(frame).c_str());
