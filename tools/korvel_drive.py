@@ -85,7 +85,7 @@ class Session:
         if self.display is None:
             self._start_xvfb()
         self.env = dict(os.environ, DISPLAY=self.display, WINEPREFIX=self.prefix,
-                        WINEDEBUG="-all", WINEARCH="win32")
+                        WINEDEBUG="-all", WINEARCH="win32", WINEDLLOVERRIDES="mscoree,mshtml=")
         for path in (self.unit_log, self.frames_file):
             if os.path.exists(path):
                 os.remove(path)

@@ -7,7 +7,8 @@
 # its server starts. Safe to run again; quiet when nothing changes.
 set -eu
 prefix=$1 graphics=$2 com1=${3:-} com2=${4:-}
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml="
+WINEPREFIX=$prefix
+. "$(dirname "$0")/wine-env.sh"
 
 mkdir -p "$(dirname "$prefix")"
 lock="$prefix.lock"

@@ -6,7 +6,8 @@ set -eu
 exe=$1 prefix=$2 lines=$3 src=$4
 shift 4
 
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml="
+WINEPREFIX=$prefix
+. "$src/tools/wine-env.sh"
 "$src/tools/wine-prefix.sh" "$prefix" null "$lines/com1" "$lines/com2" >/dev/null
 
 mkdir -p "$lines"
