@@ -3,9 +3,12 @@
 # Works as root or through sudo; safe to run again.
 set -eu
 
+# Both Windows builds, and Wine for each: wine32 runs the 32-bit build where the
+# kernel runs 32-bit programs, wine64 the 64-bit build everywhere.
 packages="cmake make g++ googletest python3 \
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
-  wine wine32:i386 fonts-wine xvfb xdotool imagemagick procps"
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
+  wine wine32:i386 wine64 fonts-wine xvfb xdotool imagemagick procps"
 
 missing=""
 for p in $packages; do
@@ -28,5 +31,7 @@ echo "install-deps: installing$missing"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $as_root dpkg --add-architecture i386
 fi
-$as_root apt-get update -q
-$as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+# Another install may hold apt's lock for a while; wait for it.
+$as_root apt-get -o DPkg::Lock::Timeout=600 update -q
+$as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -q \
+  --no-install-recommends $missing

@@ -37,7 +37,9 @@ std::string TextOf(HWND window) {
 
 BOOL CALLBACK ListTopLevel(HWND window, LPARAM) {
   if (IsWindowVisible(window)) {
-    std::printf("%lu %d \"%s\"\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)),
+    // A handle is pointer-sized: 64 bits in the 64-bit build.
+    std::printf("%llu %d \"%s\"\n",
+                static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)),
                 IsWindowEnabled(window) ? 1 : 0, TextOf(window).c_str());
   }
   return TRUE;
