@@ -3,7 +3,15 @@ BUILD   ?= build
 JOBS    ?= $(shell nproc)
 CMAKE   ?= cmake
 
-.PHONY: all deps native asan win test test-native test-asan test-win run bench clean
+# The Windows builds: x86 (32-bit, what Windows PCs get) and x64. Which of them
+# runs on this machine is tools/wine-arch's to say.
+WIN_DIR_x86 = $(BUILD)/win
+WIN_DIR_x64 = $(BUILD)/win64
+TOOLCHAIN_x86 = mingw-i686
+TOOLCHAIN_x64 = mingw-x86_64
+
+.PHONY: all deps native asan win win-x86 win-x64 test test-native test-asan test-win \
+        run bench dist clean
 
 all: native win
 
@@ -18,11 +26,13 @@ asan: deps
 	$(CMAKE) -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DKORVEL_SANITIZE=ON >/dev/null
 	$(CMAKE) --build $(BUILD)/asan -j $(JOBS)
 
-win: deps
-	$(CMAKE) -S . -B $(BUILD)/win -DCMAKE_BUILD_TYPE=Release \
-	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake \
+win: win-x86 win-x64
+
+win-x86 win-x64: win-%: deps
+	$(CMAKE) -S . -B $(WIN_DIR_$*) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/$(TOOLCHAIN_$*).cmake \
 	  -DKORVEL_NATIVE_BUILD=$(abspath $(BUILD))/native >/dev/null
-	$(CMAKE) --build $(BUILD)/win -j $(JOBS)
+	$(CMAKE) --build $(WIN_DIR_$*) -j $(JOBS)
 
 test-native: native
 	cd $(BUILD)/native && ctest --output-on-failure
@@ -30,18 +40,33 @@ test-native: native
 test-asan: asan
 	cd $(BUILD)/asan && ctest --output-on-failure
 
+# Both Windows builds are built; each one this machine runs is tested.
 test-win: win native
-	cd $(BUILD)/win && ctest --output-on-failure
+	@archs=$$(tools/wine-arch --runnable) || exit 1; \
+	for arch in $$archs; do \
+	  if [ $$arch = x86 ]; then dir=$(WIN_DIR_x86); else dir=$(WIN_DIR_x64); fi; \
+	  echo "Windows tests, $$arch build, in $$dir"; \
+	  tools/wine-arch --check $$arch && (cd $$dir && ctest --output-on-failure) || exit 1; \
+	done
 
 test: test-native test-asan test-win
 
 # On a desktop: the utility in a window, COM1 on a simulated unit that prints
 # what it receives. Without a display: the same, used headless under Xvfb.
-run: native win
-	@if [ -n "$$DISPLAY" ]; then tools/korvel-wine $(RUN_ARGS); else tools/korvel-demo; fi
+run: native
+	@arch=$$(tools/wine-arch) || exit 1; \
+	$(MAKE) --no-print-directory win-$$arch || exit 1; \
+	if [ -n "$$DISPLAY" ]; then tools/korvel-wine --arch $$arch $(RUN_ARGS); \
+	else tools/korvel-demo --arch $$arch; fi
 
-bench: native win
-	tools/korvel-bench
+bench: native
+	@arch=$$(tools/wine-arch) || exit 1; \
+	$(MAKE) --no-print-directory win-$$arch && tools/korvel-bench --arch $$arch
+
+# korvel-<version>-win32.zip and -win64.zip with SHA256SUMS in build/dist.
+dist: win
+	$(CMAKE) -DSOURCE_DIR=$(CURDIR) -DWIN32_BUILD=$(abspath $(WIN_DIR_x86)) \
+	  -DWIN64_BUILD=$(abspath $(WIN_DIR_x64)) -DOUT=$(abspath $(BUILD))/dist -P cmake/dist.cmake
 
 clean:
 	rm -rf $(BUILD)

@@ -3,14 +3,20 @@
 A Session starts a display (Xvfb when none is given), the utility through
 tools/korvel-wine with a simulated unit on COM1, and then clicks, types and
 looks: window-probe tells where each control is and what it shows, xdotool
-moves the mouse and presses keys, ImageMagick takes screenshots. The unit's
-byte log and frames file tell what reached the line.
+moves the mouse and presses keys, ImageMagick takes screenshots.
+The unit's byte log and frames file tell what reached the line.
+
+Everything a Session starts is stopped when it stops, also when starting
+fails part way; exit_on_termination() makes SIGTERM and SIGHUP end a script
+through the same clean-up as Ctrl-C.
 """
 
+import ctypes
 import os
 import shlex
 import signal
 import subprocess
+import sys
 import time
 
 TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -22,6 +28,37 @@ EXIT, PROGRAM, PORT1, PORT2, PROGRESS, MESSAGE, LOAD = 2, 3, 1000, 1001, 1002, 1
 
 class DriveError(Exception):
     pass
+
+
+def exit_on_termination():
+    """SIGTERM and SIGHUP end the script as Ctrl-C does, through its clean-up."""
+    def stop(signum, _frame):
+        sys.exit(128 + signum)
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGHUP, stop)
+
+
+def default_arch():
+    """The Windows build that runs on this machine: x86 or x64 (tools/wine-arch)."""
+    result = subprocess.run([os.path.join(TOP, "tools", "wine-arch")], capture_output=True,
+                            text=True)
+    if result.returncode != 0:
+        raise DriveError(result.stderr.strip())
+    sys.stderr.write(result.stderr)
+    return result.stdout.strip()
+
+
+def _die_with_parent():
+    """In a child: a SIGTERM when the script dies, even by SIGKILL, so that what
+    the child started is stopped too."""
+    ctypes.CDLL(None).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
+
+
+def _signal_group(leader, signum):
+    try:
+        os.killpg(leader, signum)
+    except (ProcessLookupError, PermissionError):
+        pass
 
 
 def wait_for(condition, timeout, what, interval=0.1):
@@ -63,29 +100,40 @@ class Control:
 
 
 class Session:
-    def __init__(self, workdir, win_build=os.path.join(TOP, "build", "win"),
+    def __init__(self, workdir, arch=None, win_build=None,
                  native_build=os.path.join(TOP, "build", "native"), com1="sim", com2="none",
-                 unit_args=(), display=None, prefix=None):
+                 unit_args=(), display=None, prefix=None, exe=None):
         self.workdir = os.path.abspath(workdir)
-        self.win_build, self.native_build = win_build, native_build
+        self.arch = arch or default_arch()
+        self.win_build = win_build or os.path.join(
+            TOP, "build", "win64" if self.arch == "x64" else "win")
+        self.native_build = native_build
+        self.exe = exe or os.path.join(self.win_build, "app", "korvel.exe")
         self.com1, self.com2 = com1, com2
         self.unit_args = list(unit_args)
         self.display = display
-        self.prefix = prefix or os.path.join(self.workdir, "prefix")
+        self.prefix = prefix or os.path.join(self.workdir, "prefix-" + self.arch)
         self.unit_log = os.path.join(self.workdir, "unit-bytes.log")
         self.frames_file = os.path.join(self.workdir, "unit-frames.txt")
         self.unit_out = os.path.join(self.workdir, "unit-display.txt")
-        self.probe = os.path.join(win_build, "tools", "window-probe", "window-probe.exe")
+        self.probe = os.path.join(self.win_build, "tools", "window-probe", "window-probe.exe")
         self._xvfb = None
         self._launcher = None
         os.makedirs(self.workdir, exist_ok=True)
 
     # --- start and stop -------------------------------------------------
     def start(self, timeout=120):
+        try:
+            self._start(timeout)
+        except BaseException:
+            self.stop()
+            raise
+        return self
+
+    def _start(self, timeout):
         if self.display is None:
             self._start_xvfb()
-        self.env = dict(os.environ, DISPLAY=self.display, WINEPREFIX=self.prefix,
-                        WINEDEBUG="-all", WINEARCH="win32", WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.env = dict(os.environ, DISPLAY=self.display)
         for path in (self.unit_log, self.frames_file):
             if os.path.exists(path):
                 os.remove(path)
@@ -94,24 +142,28 @@ class Session:
         if os.path.exists(ready):
             os.remove(ready)
         self._out = open(self.unit_out, "wb")
+        # In a session of its own, so that everything it starts can be stopped
+        # together; told to stop should this script die.
         self._launcher = subprocess.Popen(
-            [os.path.join(TOP, "tools", "korvel-wine"), "--bare-display", "--prefix", self.prefix,
-             "--com1", self.com1, "--com2", self.com2, "--wait-ready", ready,
-             "--exe", os.path.join(self.win_build, "app", "korvel.exe"),
+            [os.path.join(TOP, "tools", "korvel-wine"), "--bare-display", "--arch", self.arch,
+             "--prefix", self.prefix, "--com1", self.com1, "--com2", self.com2,
+             "--wait-ready", ready, "--exe", self.exe,
              "--unit", os.path.join(self.native_build, "tools", "korvel-unit", "korvel-unit"),
              "--unit-args", " ".join(shlex.quote(a) for a in unit_args)],
-            env=self.env, stdout=self._out, stderr=subprocess.STDOUT)
+            env=self.env, stdout=self._out, stderr=subprocess.STDOUT, start_new_session=True,
+            preexec_fn=_die_with_parent)
         # No probing before the prefix is ready: a probe would keep its set-up waiting.
         wait_for(lambda: self._alive() and os.path.exists(ready), timeout,
                  "the Wine prefix (see %s)" % self.unit_out, interval=0.25)
         wait_for(lambda: self._alive() and self.window(MAIN_TITLE), timeout,
                  "the main window (see %s)" % self.unit_out, interval=0.25)
-        return self
 
     def _alive(self):
         if self._launcher.poll() is not None:
-            raise DriveError("the launcher ended (status %s); its output is in %s"
-                             % (self._launcher.returncode, self.unit_out))
+            with open(self.unit_out, errors="replace") as f:
+                said = f.read().strip()
+            raise DriveError("the launcher ended (status %s)%s" % (
+                self._launcher.returncode, ":\n" + said if said else " without a word"))
         return True
 
     def _start_xvfb(self):
@@ -120,7 +172,7 @@ class Session:
         self._xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
                                        "800x600x24", "-nolisten", "tcp"],
                                       pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                                      stderr=subprocess.DEVNULL)
+                                      stderr=subprocess.DEVNULL, preexec_fn=_die_with_parent)
         os.close(write_end)
         with os.fdopen(read_end) as numbers:
             number = numbers.readline().strip()
@@ -130,18 +182,28 @@ class Session:
 
     def stop(self):
         if self._launcher is not None:
-            # Ending Wine ends the utility; the launcher then stops the unit.
-            subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
+            # Ending Wine ends the utility; the launcher then stops the units.
+            self._wine("--kill")
             try:
                 self._launcher.wait(timeout=20)
             except subprocess.TimeoutExpired:
-                self._launcher.send_signal(signal.SIGTERM)
-                self._launcher.wait(timeout=10)
+                _signal_group(self._launcher.pid, signal.SIGTERM)
+                try:
+                    self._launcher.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    self._launcher.kill()
+                    self._launcher.wait()
+            # Whatever of its session outlived it.
+            _signal_group(self._launcher.pid, signal.SIGKILL)
             self._launcher = None
             self._out.close()
         if self._xvfb is not None:
             self._xvfb.terminate()
-            self._xvfb.wait(timeout=10)
+            try:
+                self._xvfb.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self._xvfb.kill()
+                self._xvfb.wait()
             self._xvfb = None
 
     def __enter__(self):
@@ -151,10 +213,13 @@ class Session:
         self.stop()
 
     # --- looking ----------------------------------------------------------
+    def _wine(self, *args, **options):
+        """Runs a program in the session's Wine prefix, or with --kill ends them all."""
+        return subprocess.run([os.path.join(TOP, "tools", "wine-exec"), self.arch, self.prefix]
+                              + list(args), env=self.env, capture_output=True, **options)
+
     def _probe(self, *args):
-        result = subprocess.run(["wine", self.probe] + list(args), env=self.env,
-                                capture_output=True, timeout=30)
-        return result.stdout.decode("latin-1")
+        return self._wine(self.probe, *args, timeout=30).stdout.decode("latin-1")
 
     def windows(self):
         """Visible top-level windows: {title: enabled}."""

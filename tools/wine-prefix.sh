@@ -1,44 +1,52 @@
 #!/bin/sh
-# wine-prefix.sh PREFIX GRAPHICS [COM1 [COM2]]
-# Makes a private 32-bit Wine prefix if it is not there yet and sets its graphics
-# ("null" for headless runs, "x11" for a window on a desktop, "xvfb" for a window
-# on a display without a window manager, where Wine draws the frames itself) and
-# where COM1/COM2 lead ("-" leaves a port unmapped). Wine reads the ports when
-# its server starts. Safe to run again; quiet when nothing changes.
+# wine-prefix.sh ARCH PREFIX GRAPHICS [COM1 [COM2]]
+# Makes a private Wine prefix for ARCH (x86 or x64) if it is not there yet and
+# sets its graphics ("null" for headless runs, "x11" for a window on a desktop,
+# "xvfb" for a window on a display without a window manager, where Wine draws
+# the frames itself) and where COM1/COM2 lead ("-" leaves a port unmapped).
+# Wine reads the ports when its server starts. Safe to run again; quiet when
+# nothing changes; says why when the prefix cannot be made.
 set -eu
-prefix=$1 graphics=$2 com1=${3:-} com2=${4:-}
-WINEPREFIX=$prefix
+KORVEL_WIN_ARCH=$1 WINEPREFIX=$2
+graphics=$3 com1=${4:-} com2=${5:-}
 . "$(dirname "$0")/wine-env.sh"
 
-mkdir -p "$(dirname "$prefix")"
-lock="$prefix.lock"
-exec 9>"$lock"
+mkdir -p "$(dirname "$WINEPREFIX")"
+exec 9>"$WINEPREFIX.lock"
 flock 9
 
-if [ ! -f "$prefix/system.reg" ]; then
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
+if [ ! -f "$WINEPREFIX/.korvel-made" ]; then
+  log="$WINEPREFIX.log"
+  if ! "$korvel_loader" wineboot -i >"$log" 2>&1 || ! "$korvel_wineserver" -w >>"$log" 2>&1 ||
+     [ ! -f "$WINEPREFIX/system.reg" ]; then
+    "$korvel_wineserver" -k 2>/dev/null || true
+    echo "wine-prefix: Wine could not make the prefix $WINEPREFIX:" >&2
+    sed 's/^/  /' "$log" >&2
+    echo "Check that '$korvel_loader --version' works (tools/wine-arch --check $KORVEL_WIN_ARCH says why" \
+         "it does not), then remove $WINEPREFIX and try again." >&2
+    exit 1
+  fi
+  rm -f "$log"
+  touch "$WINEPREFIX/.korvel-made"
 fi
 
+reg() { "$korvel_loader" reg add "$@" /f >/dev/null 2>&1; }
+
 state="classic|$graphics|$com1|$com2"
-if [ "$(cat "$prefix/.korvel-state" 2>/dev/null)" != "$state" ]; then
+if [ "$(cat "$WINEPREFIX/.korvel-state" 2>/dev/null)" != "$state" ]; then
   driver=$graphics decorated=Y
   if [ "$graphics" = xvfb ]; then driver=x11 decorated=N; fi
-  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$driver" /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d "$decorated" /f >/dev/null 2>&1
+  reg 'HKCU\Software\Wine\Drivers' /v Graphics /d "$driver"
+  reg 'HKCU\Software\Wine\X11 Driver' /v Decorated /d "$decorated"
   # The classic look the dialogs were laid out for; Wine's own theme also makes
   # every step of the progress bar several times dearer to draw.
-  wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' \
-    /v ThemeActive /d 0 /f >/dev/null 2>&1
+  reg 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' /v ThemeActive /d 0
   for port in COM1 COM2; do
     eval target=\$$(echo "$port" | tr 'A-Z' 'a-z')
     if [ -z "$target" ]; then continue; fi
-    if [ "$target" = "-" ]; then
-      wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "" /f >/dev/null 2>&1
-    else
-      wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$target" /f >/dev/null 2>&1
-    fi
+    if [ "$target" = "-" ]; then target=""; fi
+    reg 'HKLM\Software\Wine\Ports' /v "$port" /d "$target"
   done
-  wineserver -w
-  printf '%s\n' "$state" >"$prefix/.korvel-state"
+  "$korvel_wineserver" -w
+  printf '%s\n' "$state" >"$WINEPREFIX/.korvel-state"
 fi

@@ -28,7 +28,7 @@ class WindowTest(unittest.TestCase):
     def setUp(self):
         self.dir = os.path.join(ARGS.out, self.id().split(".")[-1])
         shutil.rmtree(self.dir, ignore_errors=True)
-        self.session = kd.Session(self.dir, win_build=ARGS.win_build,
+        self.session = kd.Session(self.dir, arch=ARGS.arch, win_build=ARGS.win_build,
                                   native_build=ARGS.native_build, com2=self.com2,
                                   unit_args=self.unit_args,
                                   prefix=os.path.join(ARGS.out, "wineprefix"))
@@ -144,8 +144,10 @@ class UnmappedPort(WindowTest):
 
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
+    parser.add_argument("--arch", choices=("x86", "x64"), required=True)
     parser.add_argument("--win-build", required=True)
     parser.add_argument("--native-build", required=True)
     parser.add_argument("--out", required=True)
     ARGS, rest = parser.parse_known_args()
+    kd.exit_on_termination()
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
