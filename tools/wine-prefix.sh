@@ -30,6 +30,14 @@ if [ ! -f "$WINEPREFIX/.korvel-made" ]; then
   touch "$WINEPREFIX/.korvel-made"
 fi
 
+# Window captions draw their buttons with Wine's Marlett font, which Debian's
+# Wine leaves out of new prefixes: the close box would show a letter "r".
+fonts="$WINEPREFIX/drive_c/windows/Fonts"
+if [ ! -f "$fonts/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+  mkdir -p "$fonts"
+  cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+fi
+
 reg() { "$korvel_loader" reg add "$@" /f >/dev/null 2>&1; }
 
 state="classic|$graphics|$com1|$com2"
