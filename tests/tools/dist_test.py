@@ -1,0 +1,68 @@
+"""make dist's packaging (cmake/dist.cmake): both archives with the program and
+the Windows text, named after the version block, and checksums that match."""
+
+import hashlib
+import os
+import re
+import subprocess
+import tempfile
+import unittest
+import zipfile
+
+TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+
+
+def version_block():
+    with open(os.path.join(TOP, "res", "korvel.rc")) as f:
+        numbers = re.search(r"^\s*FILEVERSION\s+(\d+),\s*(\d+),\s*(\d+),\s*(\d+)", f.read(), re.M)
+    return ".".join(numbers.groups())
+
+
+class DistTest(unittest.TestCase):
+    def test_each_build_is_packed_with_its_readme_and_checksummed(self):
+        with tempfile.TemporaryDirectory() as work:
+            builds = {}
+            for flavour in ("win32", "win64"):
+                app = os.path.join(work, flavour, "app")
+                os.makedirs(app)
+                with open(os.path.join(app, "korvel.exe"), "wb") as f:
+                    f.write(b"MZ program for " + flavour.encode())
+                builds[flavour] = os.path.join(work, flavour)
+            out = os.path.join(work, "dist")
+            subprocess.run(["cmake", "-DSOURCE_DIR=" + TOP, "-DWIN32_BUILD=" + builds["win32"],
+                            "-DWIN64_BUILD=" + builds["win64"], "-DOUT=" + out,
+                            "-P", os.path.join(TOP, "cmake", "dist.cmake")],
+                           check=True, capture_output=True)
+
+            version = version_block()
+            names = ["korvel-%s-%s.zip" % (version, f) for f in ("win32", "win64")]
+            self.assertEqual(sorted(os.listdir(out)), sorted(names + ["SHA256SUMS"]))
+            for flavour, name in zip(("win32", "win64"), names):
+                folder = name[:-len(".zip")]
+                with zipfile.ZipFile(os.path.join(out, name)) as archive:
+                    self.assertEqual(sorted(archive.namelist()),
+                                     [folder + "/README.txt", folder + "/korvel.exe"])
+                    self.assertEqual(archive.read(folder + "/korvel.exe"),
+                                     b"MZ program for " + flavour.encode())
+                    readme = archive.read(folder + "/README.txt")
+                self.assertIn(b"COM1 or COM2", readme)
+                self.assertNotIn(b"\n", readme.replace(b"\r\n", b""), "Windows line ends")
+
+            with open(os.path.join(out, "SHA256SUMS")) as f:
+                sums = dict(reversed(line.split("  ")) for line in f.read().splitlines())
+            for name in names:
+                with open(os.path.join(out, name), "rb") as f:
+                    self.assertEqual(sums[name], hashlib.sha256(f.read()).hexdigest())
+
+    def test_a_build_that_is_missing_fails_and_says_which(self):
+        with tempfile.TemporaryDirectory() as work:
+            result = subprocess.run(["cmake", "-DSOURCE_DIR=" + TOP, "-DWIN32_BUILD=" + work,
+                                     "-DWIN64_BUILD=" + work, "-DOUT=" + work + "/dist",
+                                     "-P", os.path.join(TOP, "cmake", "dist.cmake")],
+                                    capture_output=True, text=True)
+            self.assertNotEqual(result.returncode, 0)
+            self.assertIn("korvel.exe is not built", result.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
