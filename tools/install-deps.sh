@@ -1,11 +1,13 @@
 #!/bin/sh
 # Installs with apt what building, running and testing need and is not there yet.
-# Works as root or through sudo; safe to run again.
+# Works as root or through sudo; safe to run again, and waits for another apt
+# or dpkg run to finish.
 set -eu
 
 packages="cmake make g++ googletest python3 \
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
-  wine wine32:i386 fonts-wine xvfb xdotool imagemagick procps"
+  wine wine32:i386 fonts-wine xvfb xdotool imagemagick procps \
+  qemu-system-x86 g++-multilib"
 
 missing=""
 for p in $packages; do
@@ -28,5 +30,7 @@ echo "install-deps: installing$missing"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $as_root dpkg --add-architecture i386
 fi
-$as_root apt-get update -q
-$as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+wait_lock="-o DPkg::Lock::Timeout=900"
+$as_root apt-get $wait_lock update -q
+$as_root env DEBIAN_FRONTEND=noninteractive \
+  apt-get $wait_lock install -y -q --no-install-recommends $missing
