@@ -25,7 +25,7 @@ Frame BlankFrame() {
   return frame;
 }
 
-Frame MessageFrame(const std::string& text) {
+Frame MessageFrame(std::string_view text) {
   // What the text does not cover is spaces: a short text must never bring a
   // CR (which would cancel the forced line break) or a SUB (which would end
   // the frame early) that the operator did not type.

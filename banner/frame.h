@@ -1,7 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
-#include <string>
+#include <string_view>
 
 // The 61-byte block the unit takes: two 28-character lines, each ended by
 // CR LF, then SUB. Sending a frame stops after its first SUB.
@@ -18,4 +18,4 @@ using Frame = std::array<std::uint8_t, kFrameSize>;
 Frame BlankFrame();
 
 // The frame for a message text (bytes, CR LF between lines).
-Frame MessageFrame(const std::string& text);
+Frame MessageFrame(std::string_view text);

@@ -30,8 +30,11 @@ std::uint8_t SimUart16550::Read(int offset) {
       if (!receiver_.empty()) {
         receive_buffer_ = receiver_.front();
         receiver_.pop_front();
+        return receive_buffer_;
       }
-      return receive_buffer_;
+      // An empty receive FIFO reads as zero; without FIFOs the holding
+      // register still has its last byte.
+      return fifo_enabled_ ? 0 : receive_buffer_;
     case kInterruptEnable:
       return DivisorLatchOpen() ? divisor_high_ : interrupt_enable_;
     case kFifoControl:

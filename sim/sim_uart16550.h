@@ -22,6 +22,8 @@
 // - FIFO control: enabling or disabling the FIFOs empties them, bits 1 and 2
 //   empty the receive and transmit FIFO; the receiver holds 16 bytes with
 //   FIFOs on, 1 without, and a byte that finds it full sets overrun (0x02);
+// - the receive buffer: an empty receiver reads as zero with FIFOs on and as
+//   its last byte without;
 // - line status: data ready 0x01, overrun 0x02 (cleared by reading), holding
 //   register empty 0x20, transmitter empty 0x40;
 // - modem status: CTS (0x10) is up while the unit raises it and the host
@@ -83,7 +85,7 @@ class SimUart16550 {
   std::uint8_t line_control_ = 0;
   std::uint8_t modem_control_ = 0;
   std::uint8_t scratch_ = 0;
-  std::uint8_t receive_buffer_ = 0;  // what a read of an empty receiver gives
+  std::uint8_t receive_buffer_ = 0;  // the last byte read
   bool fifo_enabled_ = false;
   bool overrun_ = false;
   bool last_cts_ = false;

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs with apt what building, running and testing need and is not there yet.
-# Works as root or through sudo; safe to run again.
+# Works as root or through sudo; safe to run again, and waits for another apt
+# or dpkg run to finish.
 set -eu
 
 # Both Windows builds, and Wine for each: wine32 runs the 32-bit build where the
@@ -8,7 +9,8 @@ set -eu
 packages="cmake make g++ googletest python3 \
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
-  wine wine32:i386 wine64 fonts-wine xvfb xdotool imagemagick procps"
+  wine wine32:i386 wine64 fonts-wine xvfb xdotool imagemagick procps \
+  qemu-system-x86 g++-multilib"
 
 missing=""
 for p in $packages; do
@@ -31,7 +33,7 @@ echo "install-deps: installing$missing"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $as_root dpkg --add-architecture i386
 fi
-# Another install may hold apt's lock for a while; wait for it.
-$as_root apt-get -o DPkg::Lock::Timeout=600 update -q
-$as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -q \
-  --no-install-recommends $missing
+wait_lock="-o DPkg::Lock::Timeout=900"
+$as_root apt-get $wait_lock update -q
+$as_root env DEBIAN_FRONTEND=noninteractive \
+  apt-get $wait_lock install -y -q --no-install-recommends $missing

@@ -91,7 +91,7 @@ TEST(SendByteTest, ReadsTheReceiverOnceWhenNothingWaitsAndEveryStaleByteOtherwis
   EXPECT_EQ(line.driver.SendByte(1, 0x42), SendStatus::kSent);
   EXPECT_THAT(Trace(line.bus.Log()),
               ElementsAre("in 3FD 61", "in 3F8 AA", "in 3FD 61", "in 3F8 BB", "in 3FD 61",
-                          "in 3F8 CC", "in 3FD 60", "in 3F8 CC",  // drained
+                          "in 3F8 CC", "in 3FD 60", "in 3F8 00",  // drained
                           "in 3FD 60", "in 3FE 10", "out 3F8 42", "in 3FD 61", "in 3FE 10",
                           "in 3FD 61", "in 3F8 06"));
   EXPECT_THAT(line.unit.Received(), ElementsAre(0x41, 0x42));

@@ -63,6 +63,17 @@ TEST(SimUartTest, ALateAnswerIsReadableOnlyOnceItsDelayHasPassed) {
   EXPECT_EQ(u.uart.In(kLineStatus) & 0x01, 0x01);
 }
 
+TEST(SimUartTest, AnEmptyReceiverReadsZeroWithFifosAndItsLastByteWithout) {
+  Uart u;
+  u.uart.Inject({0x41});
+  EXPECT_EQ(u.uart.In(kData), 0x41);
+  EXPECT_EQ(u.uart.In(kData), 0x00);
+  u.uart.Out(kFifo, 0x00);
+  u.uart.Inject({0x42});
+  EXPECT_EQ(u.uart.In(kData), 0x42);
+  EXPECT_EQ(u.uart.In(kData), 0x42);
+}
+
 TEST(SimUartTest, TheReceiveFifoHoldsSixteenBytesAndClearingEmptiesIt) {
   Uart u;
   u.uart.Inject({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17});
