@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "serial/uart_registers.h"
 
 namespace {
@@ -10,19 +12,50 @@ using namespace uart;
 
 // A line without modem signals (a pseudo-terminal, some adapters) counts as
 // a unit that is always ready: CTS, DSR and carrier up.
-constexpr std::uint8_t kLinesAssumedUp = kClearToSend | 0x20 | 0x80;
+constexpr std::uint8_t kLinesAssumedUp = kClearToSend | kDataSetReady | kCarrierDetect;
 
-constexpr std::uint8_t kAbsent = 0xFF;  // what a missing UART reads as
-constexpr DWORD kUartClock = 115200;    // baud rate at divisor 1
 constexpr DWORD kWriteTimeoutMs = 1000;
 
 HANDLE AsHandle(void* handle) { return static_cast<HANDLE>(handle); }
 
+PortError ErrorOf(PortProblem problem, DWORD code) {
+  return PortError{problem, static_cast<int>(code)};
+}
+
 }  // namespace
 
-CommPortIo::CommPortIo() {
-  ports_[0].device = "\\\\.\\COM1";
-  ports_[1].device = "\\\\.\\COM2";
+PortProblem ProblemForOpenError(unsigned long code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_UNIT:
+    case ERROR_DEV_NOT_EXIST:
+      return PortProblem::kNoSuchPort;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_BUSY:
+      return PortProblem::kInUse;
+    case ERROR_ACCESS_DENIED:
+      return PortProblem::kAccessDenied;
+    default:
+      return PortProblem::kOther;
+  }
+}
+
+CommPortIo::CommPortIo() : CommPortIo({{kCom1Base, "\\\\.\\COM1"}, {kCom2Base, "\\\\.\\COM2"}}) {}
+
+CommPortIo::CommPortIo(std::vector<Line> lines) {
+  for (Line& line : lines) {
+    Port port;
+    port.base = line.base;
+    port.device = std::move(line.device);
+    // Until it is programmed a port runs at 9600 baud, 8N1, DTR and RTS down.
+    port.registers.Write(kLineControl, kDivisorLatch);
+    port.registers.Write(kData, kBaudAtDivisorOne / 9600);
+    port.registers.Write(kInterruptEnable, 0);
+    port.registers.Write(kLineControl, kEightDataBits);
+    ports_.push_back(std::move(port));
+  }
 }
 
 CommPortIo::~CommPortIo() {
@@ -30,40 +63,50 @@ CommPortIo::~CommPortIo() {
 }
 
 CommPortIo::Port* CommPortIo::PortAt(std::uint16_t address, int* offset) {
-  if (address >= kCom1Base && address < kCom1Base + kRegisterCount) {
-    *offset = address - kCom1Base;
-    return &ports_[0];
-  }
-  if (address >= kCom2Base && address < kCom2Base + kRegisterCount) {
-    *offset = address - kCom2Base;
-    return &ports_[1];
+  for (Port& port : ports_) {
+    if (address >= port.base && address < port.base + kRegisterCount) {
+      *offset = address - port.base;
+      return &port;
+    }
   }
   return nullptr;
 }
 
 bool CommPortIo::Open(Port& port) {
-  HANDLE handle = CreateFileA(port.device, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+  HANDLE handle = CreateFileA(port.device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    // An adapter pulled out stays reported as such until the port opens again.
+    if (port.error.problem != PortProblem::kWentAway) {
+      port.error = ErrorOf(ProblemForOpenError(code), code);
+    }
+    return false;
+  }
 
   // Some systems hand out a handle for a port name that leads to no serial
-  // line; only one that takes port settings counts as open.
+  // line; only one that takes port settings counts as a port.
   DCB settings{};
   settings.DCBlength = sizeof settings;
   COMMTIMEOUTS timeouts{};
   timeouts.ReadIntervalTimeout = MAXDWORD;  // with both totals 0: reads never wait
   timeouts.WriteTotalTimeoutConstant = kWriteTimeoutMs;
   if (!GetCommState(handle, &settings) || !SetCommTimeouts(handle, &timeouts)) {
+    const DWORD code = GetLastError();
     CloseHandle(handle);
+    if (port.error.problem != PortProblem::kWentAway) {
+      port.error = ErrorOf(PortProblem::kNoSuchPort, code);
+    }
     return false;
   }
 
   port.handle = handle;
+  port.error = PortError{};
   port.modem_lines_unsupported = false;
   port.receiver_seen_empty = false;
   // Opened halfway through programming the divisor: the line settings follow
   // when the latch closes.
-  if (!(port.line_control & kDivisorLatch)) ApplyLineSettings(port);
+  if (!port.registers.divisor_latch_open()) ApplyLineSettings(port);
   ApplyModemControl(port);
   return true;
 }
@@ -75,35 +118,45 @@ void CommPortIo::Close(Port& port) {
   }
 }
 
+void CommPortIo::WentAway(Port& port) {
+  port.error = ErrorOf(PortProblem::kWentAway, GetLastError());
+  Close(port);
+}
+
 // An open handle can outlive its device (an adapter pulled out); such a
 // port is closed so that the next attempt opens it afresh.
 bool CommPortIo::IsAlive(Port& port) {
   DWORD errors = 0;
   COMSTAT status{};
   if (ClearCommError(AsHandle(port.handle), &errors, &status)) return true;
-  Close(port);
+  WentAway(port);
   return false;
 }
 
 bool CommPortIo::ApplyLineSettings(Port& port) {
-  const DWORD divisor = (DWORD{port.divisor_high} << 8) | port.divisor_low;
+  const DWORD divisor = port.registers.divisor();
   if (divisor == 0) return false;  // no such rate: the port keeps the one it has
 
+  // Read, change, write back: what the registers do not say stays as it was.
   DCB settings{};
   settings.DCBlength = sizeof settings;
   if (!GetCommState(AsHandle(port.handle), &settings)) return false;
 
-  const std::uint8_t line = port.line_control;
-  settings.BaudRate = kUartClock / divisor;
-  settings.ByteSize = static_cast<BYTE>(5 + (line & 0x03));
+  const std::uint8_t line = port.registers.line_control();
+  settings.BaudRate = kBaudAtDivisorOne / divisor;
+  settings.ByteSize = static_cast<BYTE>(5 + (line & kWordLengthBits));
   if (line & kTwoStopBits) {
     settings.StopBits = settings.ByteSize == 5 ? ONE5STOPBITS : TWOSTOPBITS;
   } else {
     settings.StopBits = ONESTOPBIT;
   }
   if (line & kParityOn) {
-    static const BYTE kParities[4] = {ODDPARITY, EVENPARITY, MARKPARITY, SPACEPARITY};
-    settings.Parity = kParities[(line >> 4) & 0x03];
+    const bool even = (line & kEvenParity) != 0;
+    if (line & kStickParity) {
+      settings.Parity = even ? SPACEPARITY : MARKPARITY;
+    } else {
+      settings.Parity = even ? EVENPARITY : ODDPARITY;
+    }
     settings.fParity = TRUE;
   } else {
     settings.Parity = NOPARITY;
@@ -121,16 +174,18 @@ bool CommPortIo::ApplyLineSettings(Port& port) {
   settings.fErrorChar = FALSE;
   settings.fNull = FALSE;
   settings.fAbortOnError = FALSE;
-  settings.fDtrControl = (port.modem_control & kDtr) ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
-  settings.fRtsControl = (port.modem_control & kRts) ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+  const std::uint8_t control = port.registers.modem_control();
+  settings.fDtrControl = (control & kDtr) ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+  settings.fRtsControl = (control & kRts) ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
   return SetCommState(AsHandle(port.handle), &settings) != FALSE;
 }
 
 void CommPortIo::ApplyModemControl(Port& port) {
   // A line without modem signals refuses these; that is no fault.
   HANDLE handle = AsHandle(port.handle);
-  EscapeCommFunction(handle, (port.modem_control & kDtr) ? SETDTR : CLRDTR);
-  EscapeCommFunction(handle, (port.modem_control & kRts) ? SETRTS : CLRRTS);
+  const std::uint8_t control = port.registers.modem_control();
+  EscapeCommFunction(handle, (control & kDtr) ? SETDTR : CLRDTR);
+  EscapeCommFunction(handle, (control & kRts) ? SETRTS : CLRRTS);
 }
 
 std::uint8_t CommPortIo::LineStatus(Port& port) {
@@ -138,8 +193,8 @@ std::uint8_t CommPortIo::LineStatus(Port& port) {
   DWORD errors = 0;
   COMSTAT status{};
   if (!ClearCommError(AsHandle(port.handle), &errors, &status)) {
-    Close(port);
-    return kAbsent;
+    WentAway(port);
+    return kNothingThere;
   }
   std::uint8_t value = 0;
   port.receiver_seen_empty = status.cbInQue == 0;
@@ -187,33 +242,22 @@ void CommPortIo::TransmitByte(Port& port, std::uint8_t value) {
 std::uint8_t CommPortIo::In(std::uint16_t address) {
   int offset = 0;
   Port* port = PortAt(address, &offset);
-  if (port == nullptr || port->handle == nullptr) return kAbsent;
+  if (port == nullptr || port->handle == nullptr) return kNothingThere;
 
   // Only the access right after a status read may rely on what it saw.
   const bool seen_empty = port->receiver_seen_empty;
   port->receiver_seen_empty = false;
 
-  const bool latch_open = (port->line_control & kDivisorLatch) != 0;
+  std::uint8_t value = 0;
+  if (port->registers.Read(offset, &value)) return value;
   switch (offset) {
     case kData:
-      return latch_open ? port->divisor_low : ReceiveByte(*port, seen_empty);
-    case kInterruptEnable:
-      return latch_open ? port->divisor_high : port->interrupt_enable;
-    case kFifoControl:
-      // Interrupt identification: none pending, FIFOs as programmed.
-      return (port->fifo_control & kFifoEnable) ? 0xC1 : 0x01;
-    case kLineControl:
-      return port->line_control;
-    case kModemControl:
-      return port->modem_control;
+      return ReceiveByte(*port, seen_empty);
     case kLineStatus:
       return LineStatus(*port);
-    case kModemStatus:
+    default:
       return ModemStatus(*port);
-    case kScratch:
-      return port->scratch;
   }
-  return kAbsent;
 }
 
 void CommPortIo::Out(std::uint16_t address, std::uint8_t value) {
@@ -225,45 +269,16 @@ void CommPortIo::Out(std::uint16_t address, std::uint8_t value) {
   // The registers are kept even while the port is closed, so that a port
   // opened later gets the settings last programmed.
   const bool open = port->handle != nullptr || Open(*port);
-  const bool latch_open = (port->line_control & kDivisorLatch) != 0;
-  switch (offset) {
-    case kData:
-      if (latch_open) {
-        port->divisor_low = value;
-      } else if (open) {
-        TransmitByte(*port, value);
-      }
-      break;
-    case kInterruptEnable:
-      if (latch_open) {
-        port->divisor_high = value;
-      } else {
-        port->interrupt_enable = value;
-      }
-      break;
-    case kFifoControl: {
-      port->fifo_control = value;
-      DWORD purge = 0;
-      if (value & kClearReceiver) purge |= PURGE_RXCLEAR;
-      if (value & kClearTransmitter) purge |= PURGE_TXCLEAR;
-      if (open && purge != 0) PurgeComm(AsHandle(port->handle), purge);
-      break;
-    }
-    case kLineControl:
-      port->line_control = value;
-      // Settings take effect when the divisor latch closes.
-      if (open && !(value & kDivisorLatch)) ApplyLineSettings(*port);
-      break;
-    case kModemControl:
-      port->modem_control = value;
-      if (open) ApplyModemControl(*port);
-      break;
-    case kScratch:
-      port->scratch = value;
-      break;
-    default:  // the status registers are read-only
-      break;
-  }
+  const RegisterWrite effect = port->registers.Write(offset, value);
+  if (!open) return;
+  HANDLE handle = AsHandle(port->handle);
+  if (effect.transmit) TransmitByte(*port, value);
+  DWORD purge = 0;
+  if (effect.clear_receiver) purge |= PURGE_RXCLEAR;
+  if (effect.clear_transmitter) purge |= PURGE_TXCLEAR;
+  if (purge != 0) PurgeComm(handle, purge);
+  if (effect.line_settings) ApplyLineSettings(*port);
+  if (effect.modem_control) ApplyModemControl(*port);
 }
 
 bool CommPortIo::Present(std::uint16_t base) {
@@ -272,4 +287,11 @@ bool CommPortIo::Present(std::uint16_t base) {
   if (port == nullptr || offset != 0) return false;
   if (port->handle != nullptr && IsAlive(*port)) return true;
   return Open(*port);
+}
+
+PortError CommPortIo::LastError(std::uint16_t base) const {
+  for (const Port& port : ports_) {
+    if (port.base == base) return port.error;
+  }
+  return PortError{PortProblem::kNoSuchPort, 0};
 }

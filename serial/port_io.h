@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "serial/port_error.h"
+
 // The seam between the UART driver and the machine: one byte in from an I/O
 // address, one byte out to one. Real hardware, the Windows communications
 // stand-in and the simulated 16550 all sit behind it.
@@ -14,4 +16,7 @@ class PortIo {
   // stand-in for a port the system could not open is not, so a run can stop
   // at once instead of waiting out the time limit.
   virtual bool Present(std::uint16_t /*base*/) { return true; }
+
+  // Why the port at this base was last found not present; kNone while it is.
+  virtual PortError LastError(std::uint16_t /*base*/) const { return {}; }
 };

@@ -45,14 +45,16 @@ std::uint16_t UartDriver::BaseFor(int port) {
 }
 
 void UartDriver::InitPort(int port) {
+  constexpr std::uint16_t kDivisor = kBaudAtDivisorOne / kBaud;
   const std::uint16_t base = BaseFor(port);
-  io_.Out(base + kInterruptEnable, 0x00);
-  io_.Out(base + kLineControl, 0x80);  // divisor latch open
-  io_.Out(base + kData, 0x0C);         // 115200 / 12 = 9600 baud
-  io_.Out(base + kInterruptEnable, 0x00);
-  io_.Out(base + kLineControl, 0x03);  // 8N1, divisor latch closed
-  io_.Out(base + kFifoControl, 0xC7);  // FIFOs on and cleared, trigger at 14
-  io_.Out(base + kModemControl, 0x0B);  // DTR, RTS, OUT2
+  io_.Out(base + kInterruptEnable, 0);  // no interrupts
+  // The divisor's two bytes are reachable only while the latch is open.
+  io_.Out(base + kLineControl, kDivisorLatch);
+  io_.Out(base + kData, kDivisor & 0xFF);
+  io_.Out(base + kInterruptEnable, kDivisor >> 8);
+  io_.Out(base + kLineControl, kEightDataBits);  // no parity, one stop bit, latch closed
+  io_.Out(base + kFifoControl, kFifoEnable | kClearReceiver | kClearTransmitter | kTriggerAt14);
+  io_.Out(base + kModemControl, kDtr | kRts | kOut2);
 }
 
 SendStatus UartDriver::SendByte(int port, int byte) {

@@ -20,6 +20,7 @@ enum class SendStatus {
 class UartDriver {
  public:
   static constexpr std::int64_t kTimeLimitMs = 3000;
+  static constexpr std::uint32_t kBaud = 9600;
 
   UartDriver(PortIo& io, MonotonicClock& clock) : io_(io), clock_(clock) {}
 

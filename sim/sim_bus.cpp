@@ -25,3 +25,8 @@ void SimBus::Out(std::uint16_t address, std::uint8_t value) {
 }
 
 bool SimBus::Present(std::uint16_t base) { return uarts_.count(base) != 0; }
+
+PortError SimBus::LastError(std::uint16_t base) const {
+  if (uarts_.count(base) != 0) return PortError{};
+  return PortError{PortProblem::kNoSuchPort, 0};
+}

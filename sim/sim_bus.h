@@ -20,6 +20,8 @@ class SimBus : public PortIo {
   std::uint8_t In(std::uint16_t address) override;
   void Out(std::uint16_t address, std::uint8_t value) override;
   bool Present(std::uint16_t base) override;
+  // Nothing attached at a base reads as no such port.
+  PortError LastError(std::uint16_t base) const override;
 
   // Every access through the bus, to any address, in order.
   const std::vector<RegisterAccess>& Log() const { return log_.entries(); }

@@ -23,9 +23,10 @@ void SimUart16550::Out(std::uint16_t address, std::uint8_t value) {
 }
 
 std::uint8_t SimUart16550::Read(int offset) {
+  std::uint8_t value = 0;
+  if (registers_.Read(offset, &value)) return value;
   switch (offset) {
     case kData:
-      if (DivisorLatchOpen()) return divisor_low_;
       DeliverDueAnswers();
       if (!receiver_.empty()) {
         receive_buffer_ = receiver_.front();
@@ -34,68 +35,19 @@ std::uint8_t SimUart16550::Read(int offset) {
       }
       // An empty receive FIFO reads as zero; without FIFOs the holding
       // register still has its last byte.
-      return fifo_enabled_ ? 0 : receive_buffer_;
-    case kInterruptEnable:
-      return DivisorLatchOpen() ? divisor_high_ : interrupt_enable_;
-    case kFifoControl:
-      // No interrupt pending; the top bits say whether the FIFOs are on.
-      return fifo_enabled_ ? 0xC1 : 0x01;
-    case kLineControl:
-      return line_control_;
-    case kModemControl:
-      return modem_control_;
+      return registers_.fifos_enabled() ? 0 : receive_buffer_;
     case kLineStatus:
       return LineStatus();
-    case kModemStatus:
-      return ModemStatus();
     default:
-      return scratch_;
+      return ModemStatus();
   }
 }
 
 void SimUart16550::Write(int offset, std::uint8_t value) {
-  switch (offset) {
-    case kData:
-      if (DivisorLatchOpen()) {
-        divisor_low_ = value;
-      } else {
-        Transmit(value);
-      }
-      break;
-    case kInterruptEnable:
-      if (DivisorLatchOpen()) {
-        divisor_high_ = value;
-      } else {
-        interrupt_enable_ = value & 0x0F;
-      }
-      break;
-    case kFifoControl:
-      WriteFifoControl(value);
-      break;
-    case kLineControl:
-      line_control_ = value;
-      break;
-    case kModemControl:
-      modem_control_ = value & 0x1F;
-      break;
-    case kScratch:
-      scratch_ = value;
-      break;
-    default:
-      break;  // the status registers are not written in use
-  }
-}
-
-void SimUart16550::WriteFifoControl(std::uint8_t value) {
-  const bool enable = (value & 0x01) != 0;
-  if (enable != fifo_enabled_) {
-    receiver_.clear();
-    transmitter_.clear();
-  }
-  fifo_enabled_ = enable;
-  if (!enable) return;
-  if (value & 0x02) receiver_.clear();
-  if (value & 0x04) transmitter_.clear();
+  const RegisterWrite effect = registers_.Write(offset, value);
+  if (effect.clear_receiver) receiver_.clear();
+  if (effect.clear_transmitter) transmitter_.clear();
+  if (effect.transmit) Transmit(value);
 }
 
 std::uint8_t SimUart16550::LineStatus() {
@@ -114,27 +66,28 @@ std::uint8_t SimUart16550::ModemStatus() {
   std::uint8_t status = cts ? kClearToSend : 0;
   if (cts != last_cts_) status |= kDeltaClearToSend;
   last_cts_ = cts;
-  if (Loopback()) {
-    if (modem_control_ & kDtr) status |= 0x20;   // DSR
-    if (modem_control_ & kOut1) status |= 0x40;  // RI
-    if (modem_control_ & kOut2) status |= 0x80;  // DCD
+  if (registers_.loopback()) {
+    const std::uint8_t control = registers_.modem_control();
+    if (control & kDtr) status |= kDataSetReady;
+    if (control & kOut1) status |= kRingIndicator;
+    if (control & kOut2) status |= kCarrierDetect;
   }
   return status;
 }
 
 bool SimUart16550::ClearToSend() const {
-  const bool rts = (modem_control_ & kRts) != 0;
-  if (Loopback()) return rts;
+  const bool rts = (registers_.modem_control() & kRts) != 0;
+  if (registers_.loopback()) return rts;
   return rts && unit_.behaviour().raises_cts;
 }
 
 void SimUart16550::Transmit(std::uint8_t byte) {
   if (hold_transmitter_) {
-    const std::size_t room = (fifo_enabled_ ? kFifoDepth : 1) + 1;
+    const std::size_t room = (registers_.fifos_enabled() ? kFifoDepth : 1) + 1;
     if (transmitter_.size() < room) transmitter_.push_back(byte);
     return;
   }
-  if (Loopback()) {
+  if (registers_.loopback()) {
     ReceiveFromLine(byte);
     return;
   }
@@ -161,7 +114,7 @@ void SimUart16550::Inject(const std::vector<std::uint8_t>& bytes) {
 }
 
 void SimUart16550::ReceiveFromLine(std::uint8_t byte) {
-  const std::size_t capacity = fifo_enabled_ ? kFifoDepth : 1;
+  const std::size_t capacity = registers_.fifos_enabled() ? kFifoDepth : 1;
   if (receiver_.size() < capacity) {
     receiver_.push_back(byte);
     return;
@@ -169,7 +122,7 @@ void SimUart16550::ReceiveFromLine(std::uint8_t byte) {
   overrun_ = true;
   // Without FIFOs the new byte overwrites the holding register; with them it
   // is lost.
-  if (!fifo_enabled_) receiver_.back() = byte;
+  if (!registers_.fifos_enabled()) receiver_.back() = byte;
 }
 
 void SimUart16550::DeliverDueAnswers() {

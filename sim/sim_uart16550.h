@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "serial/monotonic_clock.h"
+#include "serial/uart_register_file.h"
 #include "serial/uart_registers.h"
 #include "sim/korvel_unit.h"
 #include "sim/register_access.h"
@@ -14,11 +15,10 @@
 // three bits, so the UART works at any base that is a multiple of 8.
 //
 // What it models:
-// - the divisor latch (line control bit 7 switches offsets 0 and 1 to it);
-//   bytes written to it never reach the line;
-// - interrupt enable, line control, modem control and scratch registers as
-//   plain storage (no interrupts are raised; the identification register
-//   always says none is pending);
+// - the storage registers of UartRegisterFile: the divisor latch behind line
+//   control bit 7 (bytes written to it never reach the line), interrupt
+//   enable, line control, modem control and scratch (no interrupts are
+//   raised; the identification register always says none is pending);
 // - FIFO control: enabling or disabling the FIFOs empties them, bits 1 and 2
 //   empty the receive and transmit FIFO; the receiver holds 16 bytes with
 //   FIFOs on, 1 without, and a byte that finds it full sets overrun (0x02);
@@ -67,26 +67,17 @@ class SimUart16550 {
 
   std::uint8_t Read(int offset);
   void Write(int offset, std::uint8_t value);
-  void WriteFifoControl(std::uint8_t value);
   std::uint8_t LineStatus();
   std::uint8_t ModemStatus();
   void Transmit(std::uint8_t byte);
   void ReceiveFromLine(std::uint8_t byte);
   void DeliverDueAnswers();
-  bool DivisorLatchOpen() const { return (line_control_ & uart::kDivisorLatch) != 0; }
-  bool Loopback() const { return (modem_control_ & uart::kLoopback) != 0; }
 
   KorvelUnit& unit_;
   MonotonicClock* clock_;
 
-  std::uint8_t divisor_low_ = 0;
-  std::uint8_t divisor_high_ = 0;
-  std::uint8_t interrupt_enable_ = 0;
-  std::uint8_t line_control_ = 0;
-  std::uint8_t modem_control_ = 0;
-  std::uint8_t scratch_ = 0;
+  UartRegisterFile registers_;
   std::uint8_t receive_buffer_ = 0;  // the last byte read
-  bool fifo_enabled_ = false;
   bool overrun_ = false;
   bool last_cts_ = false;
   bool hold_transmitter_ = false;

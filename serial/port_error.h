@@ -1,0 +1,18 @@
+#pragma once
+
+// Why a port could not be used, sorted into what the operator can act on,
+// with the system's own error code kept beside it (GetLastError on Windows,
+// errno elsewhere) for the system's own words.
+enum class PortProblem {
+  kNone,
+  kNoSuchPort,    // the system has no serial port by that name
+  kInUse,         // another program holds it
+  kAccessDenied,  // the system refused to open it
+  kWentAway,      // it was open and stopped working (an adapter pulled out)
+  kOther,         // anything else; the system's words say what
+};
+
+struct PortError {
+  PortProblem problem = PortProblem::kNone;
+  int system_code = 0;
+};
