@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <iterator>
 
-#include "banner/banner_text.h"
+#include "banner/banner_file.h"
 #include "res/resource.h"
 #include "ui/about_dialog.h"
 #include "ui/paint_dc.h"
@@ -22,31 +22,6 @@ constexpr UINT kSystemCommandMask = 0xFFF0;
 
 // One entry: what the operator sees, then the pattern; a second zero ends the list.
 constexpr char kBannerFileFilter[] = "Banner files(*.txt)\0*.txt\0";
-
-// Up to kBannerReadLimit bytes from the start of the file at path. The file is
-// opened for reading only and shared with no one while it is read, and closed
-// before this returns. False when it cannot be opened or a read fails.
-bool ReadBannerFile(const char* path, std::string* bytes) {
-  HANDLE file = ::CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  std::uint8_t buffer[kBannerReadLimit];
-  DWORD total = 0;
-  bool ok = true;
-  // A read may stop short of what was asked without the file having ended.
-  while (total < kBannerReadLimit) {
-    DWORD got = 0;
-    if (!::ReadFile(file, buffer + total, kBannerReadLimit - total, &got, nullptr)) {
-      ok = false;
-      break;
-    }
-    if (got == 0) break;
-    total += got;
-  }
-  ::CloseHandle(file);
-  if (ok) bytes->assign(reinterpret_cast<const char*>(buffer), total);
-  return ok;
-}
 
 }  // namespace
 
@@ -167,12 +142,12 @@ void CProgrammerDialog::OnLoad() {
 
   if (::GetOpenFileNameA(&request)) {
     ::EnableWindow(GetDlgItem(IDCANCEL), FALSE);
-    std::string bytes;
-    const bool read = ReadBannerFile(path, &bytes);
-    UpdateWindow();
     // A file that could not be read leaves the text as it was.
+    std::string text;
+    const bool read = ReadBannerFile(path, &text);
+    UpdateWindow();
     if (read) {
-      m_message = BannerTextFromFile(bytes);
+      m_message = text;
       UpdateMessageText();
     }
   }

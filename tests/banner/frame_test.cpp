@@ -35,6 +35,8 @@ TEST(FrameTest, FramesSendTheirTextWithItsBreaksAndEnd) {
       {k40, k40.substr(0, 28) + "\r\n" + k40.substr(30) + kZero + Spaces(17) + kEnd},
       {std::string(30, 'x') + "\r\nZ",
        std::string(28, 'x') + "\r\n\r\nZ" + kZero + Spaces(24) + kEnd},
+      // The last place a CR of the text's own still keeps the first line.
+      {std::string(29, 'x') + "\ryz", std::string(29, 'x') + "\ryz" + kZero + Spaces(25) + kEnd},
       {"0123456789\x1A" "after", "0123456789\x1A"},
       {longText, longText.substr(0, 58) + kEnd},
   };

@@ -1,0 +1,13 @@
+#pragma once
+#include <string>
+
+// Reads the banner file at path and gives its message text: at most
+// kBannerReadLimit bytes from the file's start, turned into text by the
+// banner-file rule (BannerTextFromFile). The file is opened for reading only,
+// shared with no other opener where the system allows that, and is closed
+// before this returns.
+//
+// False when it cannot be opened or read; text is then left as it was, and
+// system_error (when given) receives the system's error code (GetLastError on
+// Windows, errno elsewhere).
+bool ReadBannerFile(const std::string& path, std::string* text, int* system_error = nullptr);
