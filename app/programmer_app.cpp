@@ -7,11 +7,11 @@
 #include "banner/pause.h"
 #include "serial/comm_port_io.h"
 #include "serial/monotonic_clock.h"
-#include "ui/command_ids.h"
 #include "ui/programmer_dialog.h"
+#include "winlayer/command_ids.h"
 
 const MessageMapEntry CProgrammerApp::messageEntries[] = {
-    {WM_COMMAND, 0, ID_HELP, ID_HELP, Handler(&CProgrammerApp::OnHelp)},
+    On::Command(ID_HELP, &CProgrammerApp::OnHelp),
 };
 
 const MessageMap CProgrammerApp::messageMap = {&CWinApp::messageMap, messageEntries,

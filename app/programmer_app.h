@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "ui/win_app.h"
+#include "winlayer/win_app.h"
 
 // The application: start-up runs the main dialog and ends when it closes.
 class CProgrammerApp : public CWinApp {

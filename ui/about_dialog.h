@@ -1,5 +1,5 @@
 #pragma once
-#include "ui/dialog.h"
+#include "winlayer/dialog.h"
 
 // The About box, opened from the main dialog's system menu.
 class CAboutDialog : public CDialog {

@@ -12,7 +12,7 @@ constexpr UINT kLastPrintable = 0x7E;   // tilde
 }  // namespace
 
 const MessageMapEntry CMessageEdit::messageEntries[] = {
-    {WM_CHAR, 0, 0, 0, Handler(&CMessageEdit::OnChar)},
+    On::Char(&CMessageEdit::OnChar),
 };
 
 const MessageMap CMessageEdit::messageMap = {&CEdit::messageMap, messageEntries,

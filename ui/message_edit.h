@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "ui/edit.h"
+#include "winlayer/edit.h"
 
 // The message edit of the main dialog. Typed characters reach the control only
 // when they are printable ASCII, Enter or Backspace; everything else typed is

@@ -9,8 +9,8 @@
 #include "banner/banner_file.h"
 #include "res/resource.h"
 #include "ui/about_dialog.h"
-#include "ui/paint_dc.h"
 #include "ui/run_failure_text.h"
+#include "winlayer/paint_dc.h"
 
 namespace {
 
@@ -33,15 +33,14 @@ POINT MinimisedIconOrigin(int clientWidth, int clientHeight, int iconWidth, int 
 }
 
 const MessageMapEntry CProgrammerDialog::messageEntries[] = {
-    {WM_SYSCOMMAND, 0, 0, 0, Handler(&CProgrammerDialog::OnSysCommand)},
-    {WM_PAINT, 0, 0, 0, Handler(&CProgrammerDialog::OnPaint)},
-    {WM_QUERYDRAGICON, 0, 0, 0, Handler(&CProgrammerDialog::OnQueryDragIcon)},
-    {WM_NOTIFY, NM_OUTOFMEMORY, IDC_PROGRESS, IDC_PROGRESS,
-     Handler(&CProgrammerDialog::OnOutOfMemoryProgress)},
-    {WM_COMMAND, BN_CLICKED, IDC_LOAD, IDC_LOAD, Handler(&CProgrammerDialog::OnLoad)},
-    {WM_COMMAND, BN_CLICKED, IDC_PROGRAM, IDC_PROGRAM, Handler(&CProgrammerDialog::OnProgram)},
-    {WM_COMMAND, BN_CLICKED, IDC_PORT1, IDC_PORT1, Handler(&CProgrammerDialog::OnPort1)},
-    {WM_COMMAND, BN_CLICKED, IDC_PORT2, IDC_PORT2, Handler(&CProgrammerDialog::OnPort2)},
+    On::SysCommand(&CProgrammerDialog::OnSysCommand),
+    On::Paint(&CProgrammerDialog::OnPaint),
+    On::QueryDragIcon(&CProgrammerDialog::OnQueryDragIcon),
+    On::Notify(NM_OUTOFMEMORY, IDC_PROGRESS, &CProgrammerDialog::OnOutOfMemoryProgress),
+    On::Command(IDC_LOAD, &CProgrammerDialog::OnLoad),
+    On::Command(IDC_PROGRAM, &CProgrammerDialog::OnProgram),
+    On::Command(IDC_PORT1, &CProgrammerDialog::OnPort1),
+    On::Command(IDC_PORT2, &CProgrammerDialog::OnPort2),
 };
 
 const MessageMap CProgrammerDialog::messageMap = {&CDialog::messageMap, messageEntries,

@@ -9,9 +9,9 @@
 #include "serial/monotonic_clock.h"
 #include "serial/port_io.h"
 #include "serial/uart_driver.h"
-#include "ui/dialog.h"
 #include "ui/message_edit.h"
-#include "ui/progress_ctrl.h"
+#include "winlayer/dialog.h"
+#include "winlayer/progress_ctrl.h"
 
 // Where the icon goes in a minimised window's client area: centred, with the
 // odd pixel going right and down (the sums are divided rounding toward zero).

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "res/resource.h"
-#include "tests/ui/modal_script.h"
+#include "tests/winlayer/modal_script.h"
 
 namespace {
 

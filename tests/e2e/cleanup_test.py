@@ -16,8 +16,7 @@ import time
 import unittest
 import uuid
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
-import korvel_drive as kd  # noqa: E402
+import korvel_drive as kd
 
 ARGS = None
 TAG = "KORVEL_CLEANUP_TAG"

@@ -12,8 +12,7 @@ import shutil
 import sys
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
-import korvel_drive as kd  # noqa: E402
+import korvel_drive as kd
 
 ARGS = None
 BLANK = kd.blank_frame()

@@ -15,9 +15,9 @@
 #include "sim/korvel_unit.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_uart16550.h"
-#include "tests/ui/modal_script.h"
+#include "tests/winlayer/modal_script.h"
 #include "ui/programmer_dialog.h"
-#include "ui/win_app.h"
+#include "winlayer/win_app.h"
 
 // The main dialog run modally on the test's thread and driven from a second
 // one, with a simulated UART and unit on COM1 and on COM2.

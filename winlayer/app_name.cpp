@@ -1,4 +1,4 @@
-#include "ui/app_name.h"
+#include "winlayer/app_name.h"
 
 #include <windows.h>
 

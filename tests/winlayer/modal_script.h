@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "ui/wnd.h"
+#include "winlayer/wnd.h"
 
 class CDialog;
 

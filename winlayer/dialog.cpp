@@ -1,9 +1,9 @@
-#include "ui/dialog.h"
+#include "winlayer/dialog.h"
 
 #include <iterator>
 
-#include "ui/command_ids.h"
-#include "ui/win_app.h"
+#include "winlayer/command_ids.h"
+#include "winlayer/win_app.h"
 
 void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
   if (control.m_hWnd != nullptr) return;
@@ -12,9 +12,9 @@ void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
 }
 
 const MessageMapEntry CDialog::messageEntries[] = {
-    {WM_COMMAND, BN_CLICKED, IDOK, IDOK, Handler(&CDialog::OnOK)},
-    {WM_COMMAND, BN_CLICKED, IDCANCEL, IDCANCEL, Handler(&CDialog::OnCancel)},
-    {WM_HELP, 0, 0, 0, Handler(&CDialog::OnHelpInfo)},
+    On::Command(IDOK, &CDialog::OnOK),
+    On::Command(IDCANCEL, &CDialog::OnCancel),
+    On::Help(&CDialog::OnHelpInfo),
 };
 
 const MessageMap CDialog::messageMap = {&CWnd::messageMap, messageEntries,

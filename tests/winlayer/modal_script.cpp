@@ -1,11 +1,11 @@
-#include "tests/ui/modal_script.h"
+#include "tests/winlayer/modal_script.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
-#include "ui/dialog.h"
+#include "winlayer/dialog.h"
 
 bool WaitUntil(const std::function<bool()>& condition) {
   const auto end = std::chrono::steady_clock::now() + kDeadline;

@@ -1,8 +1,8 @@
 #pragma once
 #include <windows.h>
 
-#include "ui/cmd_target.h"
-#include "ui/wnd.h"
+#include "winlayer/cmd_target.h"
+#include "winlayer/wnd.h"
 
 // The application object. There is one per process; it registers itself when
 // constructed, and start-up calls its InitInstance.

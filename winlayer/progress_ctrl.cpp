@@ -1,4 +1,4 @@
-#include "ui/progress_ctrl.h"
+#include "winlayer/progress_ctrl.h"
 
 #include <commctrl.h>
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "ui/cmd_target.h"
+#include "winlayer/cmd_target.h"
 
 // The text of any window, byte for byte in the ANSI code page.
 std::string WindowTextOf(HWND hwnd);

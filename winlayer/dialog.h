@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "ui/wnd.h"
+#include "winlayer/wnd.h"
 
 // One run of a dialog's data exchange: the dialog whose controls are bound.
 class CDataExchange {

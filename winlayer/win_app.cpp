@@ -1,4 +1,4 @@
-#include "ui/win_app.h"
+#include "winlayer/win_app.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "ui/message_map.h"
+#include "winlayer/message_map.h"
 
 // Anything that takes messages through a message map: windows and the
 // application object.

@@ -2,8 +2,8 @@
 // run a template that is not there.
 #include <gtest/gtest.h>
 
-#include "tests/ui/modal_script.h"
-#include "ui/dialog.h"
+#include "tests/winlayer/modal_script.h"
+#include "winlayer/dialog.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "ui/wnd.h"
+#include "winlayer/wnd.h"
 
-#include "ui/app_name.h"
+#include "winlayer/app_name.h"
 
 namespace {
 

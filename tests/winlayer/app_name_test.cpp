@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ui/app_name.h"
+#include "winlayer/app_name.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "ui/wnd.h"
+#include "winlayer/wnd.h"
 
 // An edit control object; bound to a dialog's edit with DDX_Control.
 class CEdit : public CWnd {};

@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "ui/wnd.h"
+#include "winlayer/wnd.h"
 
 // A progress bar object; bound to a dialog's progress bar with DDX_Control.
 class CProgressCtrl : public CWnd {
