@@ -6,6 +6,22 @@
 #define IDS_ABOUT 101
 #define IDD_MAIN 102
 
+// The file-open dialog's filter: entries of "shown text|pattern|", ended by "|".
+#define IDS_BANNER_FILTER 110
+
+// What the operator is told when a run stops; %1 is the port's name.
+#define IDS_PORT_MISSING 120
+#define IDS_PORT_NO_SUCH 121
+#define IDS_PORT_IN_USE 122
+#define IDS_PORT_ACCESS_DENIED 123
+#define IDS_PORT_WENT_AWAY 124
+#define IDS_PORT_OTHER 125  // %2 is the system's own words
+#define IDS_UNIT_NO_ANSWER 130
+#define IDS_UNIT_NO_CTS 131
+#define IDS_TRANSMITTER_STUCK 132
+#define IDS_RECEIVER_FLOODED 133
+#define IDS_RUN_STOPPED 134
+
 // The application icon.
 #define IDI_MAIN 128
 

@@ -11,6 +11,7 @@
 #include "ui/about_dialog.h"
 #include "ui/run_failure_text.h"
 #include "winlayer/paint_dc.h"
+#include "winlayer/resource_text.h"
 
 namespace {
 
@@ -19,9 +20,6 @@ constexpr short kProgressEnd = 60;
 
 // System commands keep their low four bits for the system's own use.
 constexpr UINT kSystemCommandMask = 0xFFF0;
-
-// One entry: what the operator sees, then the pattern; a second zero ends the list.
-constexpr char kBannerFileFilter[] = "Banner files(*.txt)\0*.txt\0";
 
 }  // namespace
 
@@ -51,6 +49,7 @@ const MessageMap* CProgrammerDialog::GetMessageMap() const { return &messageMap;
 CProgrammerDialog::CProgrammerDialog(PortIo& io, MonotonicClock& clock,
                                      TimeOfDaySource& timeOfDay, CWnd* parent)
     : CDialog(IDD_MAIN, parent),
+      m_io(io),
       m_driver(io, clock),
       m_timeOfDay(timeOfDay),
       m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN))) {}
@@ -128,11 +127,17 @@ void CProgrammerDialog::OnPort2() {
 void CProgrammerDialog::OnLoad() {
   m_progress.SetPos(0);
 
+  // The string table writes the filter's separators as "|"; the file dialog
+  // wants zero bytes, and a second one after the last entry.
+  std::string filter = LoadResourceString(IDS_BANNER_FILTER);
+  for (char& c : filter) {
+    if (c == '|') c = '\0';
+  }
   char path[MAX_PATH] = {};
   OPENFILENAMEA request{};
   request.lStructSize = sizeof request;
   request.hwndOwner = m_hWnd;  // the dialog takes no input while it is open
-  request.lpstrFilter = kBannerFileFilter;
+  request.lpstrFilter = filter.c_str();
   request.nFilterIndex = 1;
   request.lpstrFile = path;
   request.nMaxFile = sizeof path;
@@ -160,7 +165,8 @@ void CProgrammerDialog::OnProgram() {
   const RunResult result = RunProgramming(*this);
   if (result.ok()) return;
   // The run has already put the bar back to 0; say what stopped it.
-  const std::string text = RunFailureText(m_port, result.status);
+  const std::string text =
+      RunFailureText(m_port, result.status, m_io.LastError(UartDriver::BaseFor(m_port)));
   MessageBoxA(text.c_str(), nullptr, MB_OK | MB_ICONWARNING);
 }
 

@@ -58,6 +58,7 @@ class CProgrammerDialog : public CDialog, private ProgrammerOps {
 
   static const MessageMapEntry messageEntries[];
 
+  PortIo& m_io;
   UartDriver m_driver;
   TimeOfDaySource& m_timeOfDay;
 

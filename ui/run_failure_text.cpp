@@ -1,30 +1,46 @@
 #include "ui/run_failure_text.h"
 
+#include "res/resource.h"
 #include "serial/uart_registers.h"
+#include "winlayer/resource_text.h"
+
+namespace {
+
+UINT PortProblemText(PortProblem problem) {
+  switch (problem) {
+    case PortProblem::kNoSuchPort: return IDS_PORT_NO_SUCH;
+    case PortProblem::kInUse: return IDS_PORT_IN_USE;
+    case PortProblem::kAccessDenied: return IDS_PORT_ACCESS_DENIED;
+    case PortProblem::kWentAway: return IDS_PORT_WENT_AWAY;
+    case PortProblem::kOther: return IDS_PORT_OTHER;
+    case PortProblem::kNone: break;
+  }
+  return IDS_PORT_MISSING;
+}
+
+UINT StatusText(SendStatus status) {
+  switch (status) {
+    case SendStatus::kNoAnswer: return IDS_UNIT_NO_ANSWER;
+    case SendStatus::kNoCts: return IDS_UNIT_NO_CTS;
+    case SendStatus::kTransmitterStuck: return IDS_TRANSMITTER_STUCK;
+    case SendStatus::kReceiverFlooded: return IDS_RECEIVER_FLOODED;
+    case SendStatus::kSent:
+    case SendStatus::kPortMissing: break;
+  }
+  return IDS_RUN_STOPPED;
+}
+
+}  // namespace
 
 // Named after the UART the driver picks for the index, so the two never disagree.
 std::string PortName(int port) {
   return UartDriver::BaseFor(port) == uart::kCom2Base ? "COM2" : "COM1";
 }
 
-std::string RunFailureText(int port, SendStatus status) {
+std::string RunFailureText(int port, SendStatus status, const PortError& error) {
   const std::string name = PortName(port);
-  const std::string tryAgain = " Check the cable and the unit's power, then press Program again.";
-  switch (status) {
-    case SendStatus::kSent:
-      return std::string();
-    case SendStatus::kPortMissing:
-      return name +
-             " could not be opened, or was disconnected. Check that the port exists and "
-             "that no other program is using it.";
-    case SendStatus::kNoAnswer:
-      return "The unit on " + name + " did not answer." + tryAgain;
-    case SendStatus::kNoCts:
-      return "The unit on " + name + " did not signal that it was ready." + tryAgain;
-    case SendStatus::kTransmitterStuck:
-      return name + " did not finish sending." + tryAgain;
-    case SendStatus::kReceiverFlooded:
-      return "The unit on " + name + " kept sending without a pause." + tryAgain;
-  }
-  return "Programming on " + name + " stopped." + tryAgain;
+  if (status == SendStatus::kSent) return std::string();
+  if (status != SendStatus::kPortMissing) return FormatResourceString(StatusText(status), {name});
+  return FormatResourceString(PortProblemText(error.problem),
+                              {name, SystemErrorText(static_cast<DWORD>(error.system_code))});
 }

@@ -1,5 +1,7 @@
 #include "serial/comm_port_io.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -81,6 +83,7 @@ TEST_F(CommPortIoTest, FramesArriveByteForByteAt9600EightNOneAndEveryAnswerIsTak
 
 TEST_F(CommPortIoTest, AMissingPortIsAbsentUntilItAppears) {
   EXPECT_FALSE(io_.Present(kCom2Base));
+  EXPECT_EQ(io_.LastError(kCom2Base).problem, PortProblem::kNoSuchPort);
   EXPECT_EQ(io_.In(kCom2Base + kLineStatus), 0xFF);
   driver_.InitPort(2);
   EXPECT_EQ(driver_.SendByte(2, 'x'), SendStatus::kPortMissing);
@@ -89,6 +92,7 @@ TEST_F(CommPortIoTest, AMissingPortIsAbsentUntilItAppears) {
   std::ofstream(LinesDir() + "\\open-com2") << "open\n";
   for (int tries = 0; tries < 50 && !io_.Present(kCom2Base); ++tries) LetLineSettle();
   ASSERT_TRUE(io_.Present(kCom2Base));
+  EXPECT_EQ(io_.LastError(kCom2Base).problem, PortProblem::kNone);
   driver_.InitPort(2);
   std::vector<std::string> expected = PeerLog();
   ASSERT_EQ(driver_.SendByte(2, '2'), SendStatus::kSent);
@@ -104,6 +108,35 @@ TEST_F(CommPortIoTest, ClearingTheReceiveFifoDropsWaitingBytes) {
   ASSERT_TRUE(DataReady());
   io_.Out(kCom1Base + kFifoControl, 0x07);
   EXPECT_FALSE(DataReady());
+}
+
+TEST_F(CommPortIoTest, APortThatHangsUpMidRunWentAwayAndIsNotSent) {
+  driver_.InitPort(1);
+  ASSERT_EQ(driver_.SendByte(1, 'a'), SendStatus::kSent);
+  const std::string request = LinesDir() + "\\hang-up-com1";
+  std::ofstream(request) << "now\n";
+  LetLineSettle();
+  EXPECT_EQ(driver_.SendByte(1, 'b'), SendStatus::kPortMissing);
+  const PortError error = io_.LastError(kCom1Base);
+  EXPECT_EQ(error.problem, PortProblem::kWentAway) << "system code " << error.system_code;
+  // Still gone on the next try: the reason stays until the port opens again.
+  EXPECT_EQ(driver_.SendByte(1, 'c'), SendStatus::kPortMissing);
+  EXPECT_EQ(io_.LastError(kCom1Base).problem, PortProblem::kWentAway);
+
+  std::remove(request.c_str());
+  for (int tries = 0; tries < 50 && !io_.Present(kCom1Base); ++tries) LetLineSettle();
+  EXPECT_EQ(io_.LastError(kCom1Base).problem, PortProblem::kNone);
+}
+
+// Wine opens a serial device twice without complaint, and root opens any, so
+// "in use" and "access denied" are checked by the codes the system gives.
+TEST(ProblemForOpenErrorTest, SortsTheSystemsReasonsIntoWhatTheOperatorCanDo) {
+  EXPECT_EQ(ProblemForOpenError(ERROR_FILE_NOT_FOUND), PortProblem::kNoSuchPort);
+  EXPECT_EQ(ProblemForOpenError(ERROR_PATH_NOT_FOUND), PortProblem::kNoSuchPort);
+  EXPECT_EQ(ProblemForOpenError(ERROR_SHARING_VIOLATION), PortProblem::kInUse);
+  EXPECT_EQ(ProblemForOpenError(ERROR_BUSY), PortProblem::kInUse);
+  EXPECT_EQ(ProblemForOpenError(ERROR_ACCESS_DENIED), PortProblem::kAccessDenied);
+  EXPECT_EQ(ProblemForOpenError(ERROR_INVALID_PARAMETER), PortProblem::kOther);
 }
 
 }  // namespace

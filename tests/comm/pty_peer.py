@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """The far end of COM1, and of COM2 once LINES/open-com2 appears: logs each
 byte with the sender's line settings and answers it with its
-complement (0xEE three times, leaving stale bytes); LINES/ready says it is up."""
+complement (0xEE three times, leaving stale bytes); LINES/ready says it is up.
+LINES/hang-up-com1 makes it hang up COM1, as an adapter pulled out would, and
+a new COM1 comes once that file is gone."""
 import os
 import pty
 import select
@@ -21,7 +23,7 @@ def open_line(lines_dir, name):
     link = os.path.join(lines_dir, name)
     os.symlink(os.ttyname(slave), link + ".new")
     os.replace(link + ".new", link)
-    return master
+    return master, slave
 
 
 def settings_of(master):
@@ -35,13 +37,24 @@ def main():
     lines_dir = sys.argv[1]
     parent, started = os.getppid(), time.monotonic()
     log = open(os.path.join(lines_dir, "received.log"), "a", buffering=1)
-    masters = {open_line(lines_dir, "com1"): "com1"}
+    com1, com1_slave = open_line(lines_dir, "com1")
+    masters = {com1: "com1"}
     with open(os.path.join(lines_dir, "ready"), "w") as ready:
         ready.write("ready\n")
 
     while os.getppid() == parent and time.monotonic() - started < 900:
-        if len(masters) == 1 and os.path.exists(os.path.join(lines_dir, "open-com2")):
-            masters[open_line(lines_dir, "com2")] = "com2"
+        if "com2" not in masters.values() and os.path.exists(os.path.join(lines_dir, "open-com2")):
+            masters[open_line(lines_dir, "com2")[0]] = "com2"
+        hang_up = os.path.exists(os.path.join(lines_dir, "hang-up-com1"))
+        if hang_up and com1 in masters:
+            # Closing the master hangs the terminal up for whoever has it open.
+            del masters[com1]
+            os.close(com1)
+            os.close(com1_slave)
+            os.remove(os.path.join(lines_dir, "com1"))
+        elif not hang_up and com1 not in masters:
+            com1, com1_slave = open_line(lines_dir, "com1")
+            masters[com1] = "com1"
         readable, _, _ = select.select(list(masters), [], [], 0.05)
         for master in readable:
             try:

@@ -10,7 +10,8 @@ tools="$src/tools"
 "$tools/wine-prefix.sh" "$arch" "$prefix" null "$lines/com1" "$lines/com2" >/dev/null
 
 mkdir -p "$lines"
-rm -f "$lines/com1" "$lines/com2" "$lines/open-com2" "$lines/received.log" "$lines/ready"
+rm -f "$lines/com1" "$lines/com2" "$lines/open-com2" "$lines/hang-up-com1" "$lines/received.log" \
+  "$lines/ready"
 
 peer="" test=""
 stop() {
