@@ -1,19 +1,26 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "serial/uart_driver.h"
+#include "serial/uart_registers.h"
 #include "sim/fake_clock.h"
 #include "sim/sim_bus.h"
 
 using ::testing::ElementsAre;
 
 namespace {
+
+using namespace uart;
+
+constexpr std::int64_t kLimit = UartDriver::kTimeLimitMs;
 
 // "out 3F8 41" for a write, "in 3FD 60" for a read and the value it gave.
 std::vector<std::string> Trace(const std::vector<RegisterAccess>& log) {
@@ -53,7 +60,7 @@ class ScriptedPort : public PortIo {
 // clock moves 1 ms per reading, so waiting out a time limit costs nothing.
 struct SimLine {
   explicit SimLine(UnitBehaviour behaviour = {}) : unit(behaviour) {
-    bus.Attach(0x3F8, uart);
+    bus.Attach(kCom1Base, uart);
     driver.InitPort(1);
     bus.ClearLog();
   }
@@ -77,7 +84,7 @@ TEST(InitPortTest, WritesTheSevenRegistersOfItsPortInOrder) {
   }
 }
 
-TEST(SendByteTest, ReadsTheReceiverOnceWhenNothingWaitsAndEveryStaleByteOtherwise) {
+TEST(SendByteTest, TouchesTheRegistersInItsOrder) {
   SimLine line;
   EXPECT_EQ(line.driver.SendByte(1, 0x41), SendStatus::kSent);
   EXPECT_THAT(Trace(line.bus.Log()),
@@ -86,15 +93,21 @@ TEST(SendByteTest, ReadsTheReceiverOnceWhenNothingWaitsAndEveryStaleByteOtherwis
                           "out 3F8 41",                         //
                           "in 3FD 61", "in 3FE 10",             // transmitter empty, CTS
                           "in 3FD 61", "in 3F8 06"));           // the answer
-  line.bus.ClearLog();
+}
+
+TEST(SendByteTest, ReadsAwayEveryStaleByteBeforeWriting) {
+  SimLine line;
   line.uart.Inject({0xAA, 0xBB, 0xCC});
   EXPECT_EQ(line.driver.SendByte(1, 0x42), SendStatus::kSent);
-  EXPECT_THAT(Trace(line.bus.Log()),
-              ElementsAre("in 3FD 61", "in 3F8 AA", "in 3FD 61", "in 3F8 BB", "in 3FD 61",
-                          "in 3F8 CC", "in 3FD 60", "in 3F8 00",  // drained
-                          "in 3FD 60", "in 3FE 10", "out 3F8 42", "in 3FD 61", "in 3FE 10",
-                          "in 3FD 61", "in 3F8 06"));
-  EXPECT_THAT(line.unit.Received(), ElementsAre(0x41, 0x42));
+  const std::vector<RegisterAccess>& log = line.bus.Log();
+  const auto write = std::find_if(log.begin(), log.end(), [](auto& a) { return a.write; });
+  std::vector<std::uint8_t> drained;
+  for (auto access = log.begin(); access != write; ++access) {
+    if (access->address == kCom1Base) drained.push_back(access->value);
+  }
+  // Three stale bytes, then the one read of an empty receiver.
+  EXPECT_THAT(drained, ElementsAre(0xAA, 0xBB, 0xCC, 0x00));
+  EXPECT_THAT(line.unit.Received(), ElementsAre(0x42));
 }
 
 TEST(SendByteTest, WaitsForALateAnswerWithinTheLimitAndNeverTakesLeftoversForOne) {
@@ -141,37 +154,106 @@ TEST(SendByteTest, WritesOnlyAfterTransmitterEmptyAndCtsAndReturnsOnlyAfterTheAn
                 {0x3FE, {0x00, 0x01, 0x10, 0x00, 0x10}}};
   FakeClock clock(1);
   EXPECT_EQ(UartDriver(port, clock).SendByte(1, 0x55), SendStatus::kSent);
-  EXPECT_THAT(Trace(port.log),
-              ElementsAre("in 3FD 00", "in 3F8 00",                  // drain
-                          "in 3FD 00", "in 3FD 20", "in 3FD 40",     // transmitter empty
-                          "in 3FE 00", "in 3FE 01", "in 3FE 10",     // CTS
-                          "out 3F8 55",                              //
-                          "in 3FD 20", "in 3FD 40",                  // transmitter empty
-                          "in 3FE 00", "in 3FE 10",                  // CTS
-                          "in 3FD 40", "in 3FD 40", "in 3FD 41",     // answer ready
-                          "in 3F8 00"));                             // answer taken
+
+  const auto& log = port.log;
+  auto first = [&](std::uint16_t address, std::uint8_t bit, std::size_t from) {
+    for (std::size_t i = from; i < log.size(); ++i) {
+      if (!log[i].write && log[i].address == address && (log[i].value & bit)) return i;
+    }
+    return log.size();
+  };
+  const std::size_t write = static_cast<std::size_t>(
+      std::find_if(log.begin(), log.end(), [](auto& a) { return a.write; }) - log.begin());
+  ASSERT_LT(write, log.size());
+  EXPECT_LT(first(0x3FD, kTransmitterEmpty, 0), write);
+  EXPECT_LT(first(0x3FE, kClearToSend, 0), write);
+  // After the write: empty again, CTS again, then the answer, then its read.
+  const std::size_t empty = first(0x3FD, kTransmitterEmpty, write);
+  const std::size_t cts = first(0x3FE, kClearToSend, write);
+  const std::size_t answer = first(0x3FD, kDataReady, std::max(empty, cts));
+  ASSERT_LT(answer, log.size());
+  EXPECT_EQ(log.back().address, 0x3F8) << "the answer is read last";
+  EXPECT_GT(log.size() - 1, answer);
 }
 
-TEST(SendByteTest, EachWaitGivesUpAfterTheTimeLimitWithoutReadingAnAnswer) {
+// A port that turns ready only when the clock says so: the condition of one
+// wait comes true at a given time, every other condition holds at once. The
+// clock moves 1 ms per reading, so the run of a wait is counted in readings.
+class LateReadiness : public PortIo {
+ public:
+  enum Wait { kDrain, kEmptyBefore, kCtsBefore, kEmptyAfter, kCtsAfter, kAnswer };
+
+  LateReadiness(FakeClock& clock, Wait wait, std::int64_t ready_at)
+      : clock_(clock), wait_(wait), ready_at_(ready_at) {}
+
+  std::uint8_t In(std::uint16_t address) override {
+    const bool ready = clock_.Peek() >= ready_at_;
+    auto late = [&](Wait wait) { return wait_ == wait && !ready; };
+    switch (address - kCom1Base) {
+      case kLineStatus: {
+        std::uint8_t status = kHoldingEmpty | kTransmitterEmpty;
+        if (late(written_ ? kEmptyAfter : kEmptyBefore)) status = kHoldingEmpty;
+        if (late(kDrain) || (written_ && !late(kAnswer))) status |= kDataReady;
+        return status;
+      }
+      case kModemStatus:
+        return late(written_ ? kCtsAfter : kCtsBefore) ? 0 : kClearToSend;
+      default:
+        return 0;
+    }
+  }
+  void Out(std::uint16_t, std::uint8_t) override { written_ = true; }
+
+ private:
+  FakeClock& clock_;
+  Wait wait_;
+  std::int64_t ready_at_;
+  bool written_ = false;
+};
+
+TEST(SendByteTest, EachWaitGivesUpAtTheTimeLimitNotBeforeAndNotAfter) {
+  const struct {
+    LateReadiness::Wait wait;
+    SendStatus failure;
+  } waits[] = {
+      {LateReadiness::kDrain, SendStatus::kReceiverFlooded},
+      {LateReadiness::kEmptyBefore, SendStatus::kTransmitterStuck},
+      {LateReadiness::kCtsBefore, SendStatus::kNoCts},
+      {LateReadiness::kEmptyAfter, SendStatus::kTransmitterStuck},
+      {LateReadiness::kCtsAfter, SendStatus::kNoCts},
+      {LateReadiness::kAnswer, SendStatus::kNoAnswer},
+  };
+  for (const auto& w : waits) {
+    SCOPED_TRACE("wait " + std::to_string(w.wait));
+    // The wait's first clock reading is 0: readiness on the reading that
+    // shows the whole limit is still in time, one later is not.
+    FakeClock in_time(1);
+    LateReadiness just_in_time(in_time, w.wait, kLimit);
+    EXPECT_EQ(UartDriver(just_in_time, in_time).SendByte(1, 0x33), SendStatus::kSent);
+
+    FakeClock too_late(1);
+    LateReadiness just_too_late(too_late, w.wait, kLimit + 1);
+    EXPECT_EQ(UartDriver(just_too_late, too_late).SendByte(1, 0x33), w.failure);
+    EXPECT_EQ(too_late.Peek(), kLimit + 1) << "gave up on the reading that showed the limit";
+  }
+}
+
+TEST(SendByteTest, AWaitThatRunsOutReadsNoAnswer) {
   const struct {
     std::deque<std::uint8_t> line_status, modem_status;  // the last value repeats
-    SendStatus status;
     std::size_t writes;
   } cases[] = {
-      {{0x61}, {0x10}, SendStatus::kReceiverFlooded, 0},
-      {{0x20}, {0x10}, SendStatus::kTransmitterStuck, 0},
-      {{0x00, 0x40, 0x00}, {0x10}, SendStatus::kTransmitterStuck, 1},
-      {{0x60}, {0x01}, SendStatus::kNoCts, 0},
-      {{0x60}, {0x10, 0x00}, SendStatus::kNoCts, 1},
-      {{0x60}, {0x10}, SendStatus::kNoAnswer, 1},
+      {{0x20}, {0x10}, 0},
+      {{0x00, 0x40, 0x00}, {0x10}, 1},
+      {{0x60}, {0x10, 0x00}, 1},
+      {{0x60}, {0x10}, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE("case " + std::to_string(&c - cases));
     ScriptedPort port;
     port.reads = {{0x3FD, c.line_status}, {0x3FE, c.modem_status}};
     FakeClock clock(1);
-    EXPECT_EQ(UartDriver(port, clock).SendByte(1, 0x33), c.status);
-    EXPECT_GE(clock.Peek(), UartDriver::kTimeLimitMs);
+    EXPECT_NE(UartDriver(port, clock).SendByte(1, 0x33), SendStatus::kSent);
     std::size_t writes = 0, answers_read = 0;
     for (const RegisterAccess& access : port.log) {
       writes += access.write;

@@ -3,7 +3,9 @@
 
 #include <utility>
 
+#include "serial/uart_driver.h"
 #include "sim/fake_clock.h"
+#include "sim/sim_bus.h"
 #include "sim/sim_uart16550.h"
 
 using ::testing::ElementsAre;
@@ -17,13 +19,12 @@ constexpr std::uint16_t kModemControl = 0x3FC;
 constexpr std::uint16_t kLineStatus = 0x3FD;
 constexpr std::uint16_t kModemStatus = 0x3FE;
 
-// A UART at 0x3F8 set up as the driver does it: 9600 8N1, FIFOs on, DTR RTS OUT2.
+// A UART at 0x3F8 set up by the driver: 9600 8N1, FIFOs on, DTR RTS OUT2.
 struct Uart {
   explicit Uart(UnitBehaviour behaviour = {}) : unit(behaviour), uart(unit, &clock) {
-    for (auto [address, value] : {std::pair{0x3FB, 0x80}, {0x3F8, 0x0C}, {0x3F9, 0x00},
-                                  {0x3FB, 0x03}, {0x3FA, 0xC7}, {0x3FC, 0x0B}}) {
-      uart.Out(address, value);
-    }
+    SimBus bus;
+    bus.Attach(kData, uart);
+    UartDriver(bus, clock).InitPort(1);
   }
   FakeClock clock;
   KorvelUnit unit;
