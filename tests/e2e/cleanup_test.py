@@ -6,19 +6,16 @@ Every process started here carries a tag in its environment, which Wine hands
 on to the processes it starts, so whatever is left over is found by its tag.
 """
 
-import argparse
 import os
 import shutil
 import signal
 import subprocess
-import sys
 import time
 import unittest
 import uuid
 
 import korvel_drive as kd
 
-ARGS = None
 TAG = "KORVEL_CLEANUP_TAG"
 
 
@@ -42,7 +39,7 @@ class CleanupTest(unittest.TestCase):
     def setUp(self):
         self.tag = uuid.uuid4().hex
         os.environ[TAG] = self.tag
-        self.dir = os.path.join(ARGS.out, self.id().split(".")[-1])
+        self.dir = os.path.join(kd.ARGS.out, self.id().split(".")[-1])
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(self.dir)
 
@@ -56,9 +53,9 @@ class CleanupTest(unittest.TestCase):
                 pass
 
     def session(self, **options):
-        return kd.Session(self.dir, arch=ARGS.arch, win_build=ARGS.win_build,
-                          native_build=ARGS.native_build,
-                          prefix=os.path.join(ARGS.out, "wineprefix"), **options)
+        return kd.Session(self.dir, arch=kd.ARGS.arch, win_build=kd.ARGS.win_build,
+                          native_build=kd.ARGS.native_build,
+                          prefix=os.path.join(kd.ARGS.out, "wineprefix"), **options)
 
     def assert_nothing_left(self, but=()):
         """Waits a little for processes on their way out; fails on any that stay."""
@@ -84,7 +81,8 @@ class CleanupTest(unittest.TestCase):
 
     def test_ctrl_c_during_the_demo_leaves_nothing(self):
         demo = subprocess.Popen(
-            [os.path.join(kd.TOP, "tools", "korvel-demo"), "--arch", ARGS.arch, "--out", self.dir],
+            [os.path.join(kd.TOP, "tools", "korvel-demo"), "--arch", kd.ARGS.arch,
+             "--out", self.dir],
             start_new_session=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         try:
             kd.wait_for(lambda: demo.poll() is None and any(
@@ -111,11 +109,4 @@ class CleanupTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--arch", choices=("x86", "x64"), required=True)
-    parser.add_argument("--win-build", required=True)
-    parser.add_argument("--native-build", required=True)
-    parser.add_argument("--out", required=True)
-    ARGS, rest = parser.parse_known_args()
-    kd.exit_on_termination()
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    kd.run_tests()

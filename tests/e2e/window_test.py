@@ -6,15 +6,12 @@ unit received. A failing test leaves a screenshot and the unit's byte log in
 its folder under --out.
 """
 
-import argparse
 import os
 import shutil
-import sys
 import unittest
 
 import korvel_drive as kd
 
-ARGS = None
 BLANK = kd.blank_frame()
 message_frame = kd.message_frame
 TIME_LIMIT_S = 3
@@ -25,12 +22,12 @@ class WindowTest(unittest.TestCase):
     unit_args = ()
 
     def setUp(self):
-        self.dir = os.path.join(ARGS.out, self.id().split(".")[-1])
+        self.dir = os.path.join(kd.ARGS.out, self.id().split(".")[-1])
         shutil.rmtree(self.dir, ignore_errors=True)
-        self.session = kd.Session(self.dir, arch=ARGS.arch, win_build=ARGS.win_build,
-                                  native_build=ARGS.native_build, com2=self.com2,
+        self.session = kd.Session(self.dir, arch=kd.ARGS.arch, win_build=kd.ARGS.win_build,
+                                  native_build=kd.ARGS.native_build, com2=self.com2,
                                   unit_args=self.unit_args,
-                                  prefix=os.path.join(ARGS.out, "wineprefix"))
+                                  prefix=os.path.join(kd.ARGS.out, "wineprefix"))
         self.session.start()
 
     def tearDown(self):
@@ -142,11 +139,4 @@ class UnmappedPort(WindowTest):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--arch", choices=("x86", "x64"), required=True)
-    parser.add_argument("--win-build", required=True)
-    parser.add_argument("--native-build", required=True)
-    parser.add_argument("--out", required=True)
-    ARGS, rest = parser.parse_known_args()
-    kd.exit_on_termination()
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    kd.run_tests()

@@ -11,6 +11,7 @@ fails part way; exit_on_termination() makes SIGTERM and SIGHUP end a script
 through the same clean-up as Ctrl-C.
 """
 
+import argparse
 import ctypes
 import os
 import shlex
@@ -18,6 +19,7 @@ import signal
 import subprocess
 import sys
 import time
+import unittest
 
 TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 MAIN_TITLE = "KORVEL programmer"
@@ -28,6 +30,25 @@ EXIT, PROGRAM, PORT1, PORT2, PROGRESS, MESSAGE, LOAD = 2, 3, 1000, 1001, 1002, 1
 
 class DriveError(Exception):
     pass
+
+
+# What run_tests() took from a test program's command line.
+ARGS = None
+
+
+def run_tests():
+    """Runs the calling test program's cases against the builds given on its
+    command line (--arch, --win-build, --native-build), with a folder for what
+    each case leaves behind (--out); unittest's own options may follow."""
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--arch", choices=("x86", "x64"), required=True)
+    parser.add_argument("--win-build", required=True)
+    parser.add_argument("--native-build", required=True)
+    parser.add_argument("--out", required=True)
+    ARGS, rest = parser.parse_known_args()
+    exit_on_termination()
+    unittest.main(module="__main__", argv=[sys.argv[0]] + rest, verbosity=2)
 
 
 def exit_on_termination():
