@@ -18,6 +18,11 @@ namespace {
 // The bar covers a whole run: 0..30 for the blank frame, 30..60 for the message.
 constexpr short kProgressEnd = 60;
 
+// During a run the bar takes every position but is drawn at most this often:
+// a screen's refresh is plenty to watch, and under Wine drawing it costs
+// about as much as a byte on the line.
+constexpr std::int64_t kBarFrameMs = 16;
+
 // System commands keep their low four bits for the system's own use.
 constexpr UINT kSystemCommandMask = 0xFFF0;
 
@@ -50,6 +55,7 @@ CProgrammerDialog::CProgrammerDialog(PortIo& io, MonotonicClock& clock,
                                      TimeOfDaySource& timeOfDay, CWnd* parent)
     : CDialog(IDD_MAIN, parent),
       m_io(io),
+      m_clock(clock),
       m_driver(io, clock),
       m_timeOfDay(timeOfDay),
       m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN))) {}
@@ -162,7 +168,11 @@ void CProgrammerDialog::OnLoad() {
 }
 
 void CProgrammerDialog::OnProgram() {
+  m_progress.SetRedraw(FALSE);
+  m_barDrawnMs = m_clock.NowMs();
   const RunResult result = RunProgramming(*this);
+  m_progress.SetRedraw(TRUE);
+  m_progress.RedrawNow();
   if (result.ok()) return;
   // The run has already put the bar back to 0; say what stopped it.
   const std::string text =
@@ -187,4 +197,12 @@ std::string CProgrammerDialog::ReadMessageText() {
   return m_message;
 }
 
-void CProgrammerDialog::SetProgress(int position) { m_progress.SetPos(position); }
+void CProgrammerDialog::SetProgress(int position) {
+  m_progress.SetPos(position);
+  const std::int64_t now = m_clock.NowMs();
+  if (now - m_barDrawnMs < kBarFrameMs) return;
+  m_progress.SetRedraw(TRUE);
+  m_progress.RedrawNow();
+  m_progress.SetRedraw(FALSE);
+  m_barDrawnMs = now;
+}

@@ -59,8 +59,12 @@ class CProgrammerDialog : public CDialog, private ProgrammerOps {
   static const MessageMapEntry messageEntries[];
 
   PortIo& m_io;
+  MonotonicClock& m_clock;
   UartDriver m_driver;
   TimeOfDaySource& m_timeOfDay;
+
+  // When the bar was last drawn during a run.
+  std::int64_t m_barDrawnMs = 0;
 
   std::string m_message;
   std::int32_t m_port = 0;

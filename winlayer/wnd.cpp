@@ -95,6 +95,12 @@ LRESULT CWnd::SendMessageA(UINT message, WPARAM wParam, LPARAM lParam) const {
 
 void CWnd::UpdateWindow() { ::UpdateWindow(m_hWnd); }
 
+void CWnd::SetRedraw(BOOL redraw) { SendMessageA(WM_SETREDRAW, redraw, 0); }
+
+void CWnd::RedrawNow() {
+  ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
 int CWnd::MessageBoxA(const char* text, const char* caption, UINT type) {
   const std::string name = caption != nullptr ? std::string(caption) : ApplicationName();
   return ::MessageBoxA(m_hWnd, text, name.c_str(), type);

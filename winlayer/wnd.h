@@ -29,6 +29,10 @@ class CWnd : public CCmdTarget {
   HWND GetDlgItem(int id) const;
   LRESULT SendMessageA(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
   void UpdateWindow();
+  // Whether changes to the window are drawn; while off, it keeps its last look.
+  void SetRedraw(BOOL redraw);
+  // Draws the whole window again, now.
+  void RedrawNow();
 
   // A message box owned by this window; with no caption of its own it carries
   // the application's name.

@@ -80,12 +80,16 @@ TEST_F(ProgrammerDialogTest, SystemMenuAboutItemOpensTheAboutBoxForEveryValueMas
   });
 }
 
-// Every position the bar is set to; recorded on the dialog's thread.
-std::vector<int> barPositions;
+// Every position the bar is set to, and the one it shows each time it is
+// drawn; recorded on the dialog's thread.
+std::vector<int> barPositions, barDrawn;
 WNDPROC barProc = nullptr;
 
 LRESULT CALLBACK RecordBar(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == PBM_SETPOS) barPositions.push_back(static_cast<int>(wParam));
+  if (message == WM_PAINT) {
+    barDrawn.push_back(static_cast<int>(::CallWindowProcA(barProc, hwnd, PBM_GETPOS, 0, 0)));
+  }
   return ::CallWindowProcA(barProc, hwnd, message, wParam, lParam);
 }
 
@@ -97,18 +101,30 @@ TEST_F(ProgrammerDialogTest, ProgramSendsBothFramesWhileTheBarFillsAndDrops) {
     ::SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordBar));
     Click(::GetDlgItem(dlg, IDC_PORT1));
     Send(::GetDlgItem(dlg, IDC_MESSAGE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    barDrawn.clear();
     Click(::GetDlgItem(dlg, IDC_PROGRAM));
     EXPECT_EQ(FindOwnedWindow(dlg), nullptr) << "a run that went well shows nothing";
+    EXPECT_TRUE(::IsWindowVisible(bar));
   });
   const std::vector<std::vector<std::uint8_t>> expected = {BlankFrameBytes(),
                                                            Bytes(text + "\r\n\x1A")};
   EXPECT_EQ(com1_.Frames(), expected);
   EXPECT_TRUE(com2_.Received().empty());
   EXPECT_EQ(dialog_.message(), text);
-  ASSERT_FALSE(barPositions.empty());
-  EXPECT_EQ(*std::max_element(barPositions.begin(), barPositions.end()), 60);
-  EXPECT_TRUE(std::is_sorted(barPositions.begin(), barPositions.end() - 1));
-  EXPECT_EQ(barPositions.back(), 0);
+
+  // One position per byte, in order: 0, 0, 1, 1 ... 30 for the blank frame,
+  // 30 ... 60 for the message, then back to 0.
+  std::vector<int> positions;
+  for (int phase = 0; phase < 2; ++phase) {
+    for (int i = 0; i < 61; ++i) positions.push_back(i / 2 + 30 * phase);
+  }
+  positions.push_back(0);
+  EXPECT_EQ(barPositions, positions);
+  // Drawn as it fills, but not on every step, and left showing the end.
+  ASSERT_FALSE(barDrawn.empty());
+  EXPECT_TRUE(std::any_of(barDrawn.begin(), barDrawn.end(), [](int p) { return p > 0 && p < 60; }));
+  EXPECT_LT(barDrawn.size(), 61u);
+  EXPECT_EQ(barDrawn.back(), 0);
 }
 
 struct SilentUnitTest : MainDialogTest {
