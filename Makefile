@@ -60,9 +60,11 @@ run: native
 	if [ -n "$$DISPLAY" ]; then tools/korvel-wine --arch $$arch $(RUN_ARGS); \
 	else tools/korvel-demo --arch $$arch; fi
 
+# The window's runs, then korvel-program's beside the floor of the line.
 bench: native
 	@arch=$$(tools/wine-arch) || exit 1; \
-	$(MAKE) --no-print-directory win-$$arch && tools/korvel-bench --arch $$arch
+	$(MAKE) --no-print-directory win-$$arch && tools/korvel-bench --arch $$arch && \
+	tools/korvel-program-bench --native-build $(BUILD)/native
 
 # korvel-<version>-win32.zip and -win64.zip with SHA256SUMS in build/dist.
 dist: win
