@@ -85,7 +85,7 @@ class CommDevice : public SerialDevice {
     EscapeCommFunction(handle_, (modem_control & kRts) ? SETRTS : CLRRTS);
   }
 
-  std::uint8_t LineStatus() override {
+  std::uint8_t LineStatus(bool /*idle*/) override {
     // One call gives both queues: the status register is polled hard.
     DWORD errors = 0;
     COMSTAT status{};

@@ -77,7 +77,7 @@ std::uint8_t DevicePortIo::In(std::uint16_t address) {
       value = seen_empty ? 0 : device.ReceiveByte();
       break;
     case kLineStatus:
-      value = device.LineStatus();
+      value = device.LineStatus(seen_empty);
       port->receiver_seen_empty = (value & kDataReady) == 0;
       break;
     default:

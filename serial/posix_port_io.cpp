@@ -17,6 +17,9 @@ namespace {
 using namespace uart;
 
 constexpr int kWriteTimeoutMs = 1000;
+// The longest a status read waits for a byte: short beside the driver's
+// time limits, which it counts across reads.
+constexpr int kIdleWaitMs = 50;
 
 // The rates termios names; B0 for any other.
 speed_t SpeedFor(std::uint32_t baud) {
@@ -102,12 +105,17 @@ class TerminalDevice : public SerialDevice {
     ::ioctl(fd_, (modem_control & kRts) ? TIOCMBIS : TIOCMBIC, &rts);
   }
 
-  std::uint8_t LineStatus() override {
+  std::uint8_t LineStatus(bool idle) override {
     int waiting = 0;
     int unsent = 0;
-    if (::ioctl(fd_, TIOCINQ, &waiting) != 0 || ::ioctl(fd_, TIOCOUTQ, &unsent) != 0) {
-      Gone(errno);
-      return kNothingThere;
+    if (!Queues(&waiting, &unsent)) return kNothingThere;
+    if (idle && waiting == 0 && unsent == 0) {
+      // Waiting for an answer: sleep until a byte comes rather than spin, so
+      // that the program wakes as soon as it does however busy the machine
+      // is. A signal or a hang-up ends the wait too.
+      pollfd input{fd_, POLLIN, 0};
+      ::poll(&input, 1, kIdleWaitMs);
+      if (!Queues(&waiting, &unsent)) return kNothingThere;
     }
     // A terminal keeps no receive errors (overrun, parity, framing, break)
     // to read here; the driver does not look at them.
@@ -167,6 +175,13 @@ class TerminalDevice : public SerialDevice {
   }
 
  private:
+  // Bytes received and not yet read, and written and not yet sent.
+  bool Queues(int* waiting, int* unsent) {
+    if (::ioctl(fd_, TIOCINQ, waiting) == 0 && ::ioctl(fd_, TIOCOUTQ, unsent) == 0) return true;
+    Gone(errno);
+    return false;
+  }
+
   int fd_;
   bool modem_lines_unsupported_ = false;
 };

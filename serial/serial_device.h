@@ -22,8 +22,11 @@ class SerialDevice {
   virtual void ApplyModemControl(std::uint8_t modem_control) = 0;
 
   // The line and modem status registers as the device's queues and modem
-  // lines give them.
-  virtual std::uint8_t LineStatus() = 0;
+  // lines give them. idle: the line status read just before found nothing
+  // received, so the reader is waiting for a byte; a device may then wait a
+  // little for one to come before it answers, as long as it answers as soon
+  // as one does.
+  virtual std::uint8_t LineStatus(bool idle) = 0;
   virtual std::uint8_t ModemStatus() = 0;
 
   // A byte from the receive queue; zero when none is waiting.

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <string>
 #include <thread>
 
@@ -199,6 +200,26 @@ TEST_F(PosixPortIoTest, BytesGoOutAndComeInThroughTheRegisters) {
   EXPECT_EQ(driver_.SendByte(1, 'K'), SendStatus::kSent);
   unit.join();
   EXPECT_EQ(LineStatus() & kDataReady, 0) << "the answer was not taken";
+}
+
+TEST_F(PosixPortIoTest, AWaitForAnAnswerSleepsInsteadOfSpinning) {
+  driver_.InitPort(1);
+  const std::clock_t cpu_before = std::clock();
+  const auto before = std::chrono::steady_clock::now();
+  EXPECT_EQ(driver_.SendByte(1, 'K'), SendStatus::kNoAnswer);  // nobody answers
+  const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - before;
+  const double cpu = static_cast<double>(std::clock() - cpu_before) / CLOCKS_PER_SEC;
+  EXPECT_GE(wall.count(), UartDriver::kTimeLimitMs / 1000.0);
+  EXPECT_LT(cpu, wall.count() / 4) << "the status reads spun for the whole wait";
+
+  // An answer that comes during such a wait is seen.
+  ASSERT_EQ(pty_.Receive(1), "K");
+  std::thread unit([&] {
+    pty_.Receive(1);
+    pty_.Send("\x06");
+  });
+  EXPECT_EQ(driver_.SendByte(1, 'L'), SendStatus::kSent);
+  unit.join();
 }
 
 TEST_F(PosixPortIoTest, ClearingTheReceiveFifoDropsWaitingBytes) {
