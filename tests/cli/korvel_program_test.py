@@ -19,67 +19,11 @@ import tempfile
 import time
 import unittest
 
+sys.dont_write_bytecode = True  # no cache beside the sources
+from unit_on_pty import BLANK, CRLF, END, SPACE, Unit, hex_line, padded, wait_for
+
 ARGS = None
 TIOCGEXCL = 0x80045440  # whether a terminal is held exclusively (Linux)
-SPACE, CRLF, END = b" ", b"\r\n", b"\r\n\x1a"
-BLANK = SPACE * 28 + CRLF + SPACE * 28 + END
-
-
-def padded(text):
-    """The message frame of a text that brings its own line break."""
-    return text + b"\0" + SPACE * (57 - len(text)) + END
-
-
-def hex_line(data):
-    return " ".join("%02X" % b for b in data)
-
-
-def wait_for(condition, what, seconds=10):
-    deadline = time.monotonic() + seconds
-    while not condition():
-        if time.monotonic() > deadline:
-            raise AssertionError("timed out waiting for " + what)
-        time.sleep(0.01)
-
-
-class Unit:
-    """korvel-unit on its own pseudo-terminal, started for one case."""
-
-    def __init__(self, work, *options):
-        self.log, self.frames_file = os.path.join(work, "log"), os.path.join(work, "frames")
-        path_file = os.path.join(work, "path")
-        for name in (self.log, self.frames_file, path_file):
-            if os.path.exists(name):
-                os.remove(name)
-        self.process = subprocess.Popen(
-            [ARGS.unit, "--path-file", path_file, "--log", self.log, "--frames",
-             self.frames_file] + list(options), stdout=subprocess.DEVNULL)
-        wait_for(lambda: os.path.exists(path_file) or self.process.poll() is not None,
-                 "korvel-unit to start")
-        with open(path_file) as f:
-            self.path = f.read().strip()
-
-    def received(self):
-        """The bytes the unit has taken so far."""
-        if not os.path.exists(self.log):
-            return b""
-        with open(self.log) as f:
-            return bytes(int(line.split()[1], 16) for line in f if line.strip())
-
-    def frames(self):
-        if not os.path.exists(self.frames_file):
-            return []
-        with open(self.frames_file) as f:
-            return f.read().splitlines()
-
-    def stop(self, how=signal.SIGTERM):
-        if self.process.poll() is None:
-            self.process.send_signal(how)
-            try:
-                self.process.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
 
 
 class ProgramTestCase(unittest.TestCase):
@@ -92,13 +36,13 @@ class ProgramTestCase(unittest.TestCase):
     def stop_all(self):
         for thing in reversed(self.started):
             if isinstance(thing, Unit):
-                thing.stop(signal.SIGKILL)
-            elif thing.poll() is None:
+                thing.kill()
+            else:
                 thing.kill()
                 thing.wait()
 
     def unit(self, *options):
-        unit = Unit(self.work, *options)
+        unit = Unit(ARGS.unit, self.work, *options)
         self.started.append(unit)
         return unit
 
@@ -244,7 +188,7 @@ class PortTest(ProgramTestCase):
         unit = self.unit("--answer-delay", "4")
         program = self.start_program("--port", unit.path, "HELLO")
         wait_for(lambda: len(unit.received()) >= 20, "the run to be under way")
-        unit.stop(signal.SIGKILL)
+        unit.kill()
         _, errors = program.communicate(timeout=20)
         self.assertEqual(program.returncode, 3, errors)
         self.assertRegex(errors.decode(), r"%s stopped working during the run, at byte \d+ of 61 "

@@ -8,16 +8,12 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
+sys.dont_write_bytecode = True  # no cache beside the sources
+from unit_on_pty import BLANK, Unit, hex_line, padded
+
 ARGS = None
-SPACE, END = b" ", b"\r\n\x1a"
-BLANK = SPACE * 28 + b"\r\n" + SPACE * 28 + END
-
-
-def hex_line(data):
-    return " ".join("%02X" % b for b in data)
 
 
 class WindowsConsoleTest(unittest.TestCase):
@@ -29,58 +25,35 @@ class WindowsConsoleTest(unittest.TestCase):
                         os.path.join(lines, "com1"), os.path.join(lines, "com2")],
                        check=True, stdout=subprocess.DEVNULL)
         cls.work = tempfile.mkdtemp(prefix="korvel-program-wine-")
-        cls.frames_file = os.path.join(cls.work, "frames")
-        path_file = os.path.join(cls.work, "path")
-        cls.unit = subprocess.Popen([ARGS.unit, "--path-file", path_file, "--frames",
-                                     cls.frames_file], stdout=subprocess.DEVNULL)
-        deadline = time.monotonic() + 10
-        while not os.path.exists(path_file):
-            if cls.unit.poll() is not None or time.monotonic() > deadline:
-                cls.tearDownClass()
-                raise RuntimeError("korvel-unit did not start")
-            time.sleep(0.02)
-        with open(path_file) as f:
-            pty = f.read().strip()
+        cls.unit = Unit(ARGS.unit, cls.work)
         os.makedirs(lines, exist_ok=True)
         for name in ("com1", "com2"):
             if os.path.lexists(os.path.join(lines, name)):
                 os.remove(os.path.join(lines, name))
-        os.symlink(pty, os.path.join(lines, "com1"))
+        os.symlink(cls.unit.path, os.path.join(lines, "com1"))
 
     @classmethod
     def tearDownClass(cls):
         # Wine lets go of the terminal before the unit goes away.
         subprocess.run([os.path.join(cls.tools, "wine-exec"), ARGS.arch, ARGS.prefix, "--kill"])
-        if cls.unit.poll() is None:
-            cls.unit.terminate()
-            try:
-                cls.unit.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                cls.unit.kill()
-                cls.unit.wait()
+        cls.unit.kill()
         shutil.rmtree(cls.work, ignore_errors=True)
 
     def run_program(self, *args):
         return subprocess.run([os.path.join(self.tools, "wine-exec"), ARGS.arch, ARGS.prefix,
                                ARGS.exe] + list(args), capture_output=True, timeout=120)
 
-    def frames(self):
-        if not os.path.exists(self.frames_file):
-            return []
-        with open(self.frames_file) as f:
-            return f.read().splitlines()
-
     def test_a_run_on_com1_sends_both_frames_and_a_missing_port_gives_3(self):
-        before = self.frames()
+        before = self.unit.frames()
         result = self.run_program("--port", "com1", "HELLO", "WORLD")
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertIn(b"korvel-program: com1: programmed", result.stderr)
-        message = b"HELLO\r\nWORLD\0" + SPACE * 45 + END
-        self.assertEqual(self.frames(), before + [hex_line(BLANK), hex_line(message)])
+        self.assertEqual(self.unit.frames(),
+                         before + [hex_line(BLANK), hex_line(padded(b"HELLO\r\nWORLD"))])
 
         result = self.run_program("--port", "COM1", "--text", r"CAF\xC9\x1Arest")
         self.assertEqual(result.returncode, 0, result.stderr)
-        self.assertEqual(self.frames()[-1], hex_line(b"CAF\xc9\x1a"))
+        self.assertEqual(self.unit.frames()[-1], hex_line(b"CAF\xc9\x1a"))
 
         # COM2 leads to a terminal that is not there; Wine has no COM17.
         for port, said in (("COM2", b"korvel-program: COM2 "), ("COM17", b"COM17 does not exist")):
@@ -90,7 +63,7 @@ class WindowsConsoleTest(unittest.TestCase):
                 self.assertIn(said, missing.stderr)
 
     def test_refusals_and_the_dry_run_open_nothing(self):
-        before = self.frames()
+        before = self.unit.frames()
         for args, said in ((["--port", "COM1", "X" * 29], b"line 1 is 29 characters"),
                            (["--port", "/dev/ttyS0", "HI"], b"--port takes a port such as COM1"),
                            (["--port", "COM1", "--text", r"\q"], b"is no escape")):
@@ -103,7 +76,7 @@ class WindowsConsoleTest(unittest.TestCase):
         self.assertIn(b"|HELLO                       |", dry.stdout)
         version = self.run_program("--version")
         self.assertTrue(version.stdout.startswith(b"korvel-program "), version.stdout)
-        self.assertEqual(self.frames(), before)
+        self.assertEqual(self.unit.frames(), before)
 
 
 if __name__ == "__main__":
