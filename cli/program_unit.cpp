@@ -26,7 +26,7 @@ class CommandLineOps : public ProgrammerOps {
   void InitPort() override { driver_.InitPort(kPortIndex); }
 
   SendStatus SendByte(int byte) override {
-    // A run can only end early at a byte that fails; main tells a stop
+    // A run can only end early at a byte that fails; ProgramUnit tells a stop
     // request from a failure by asking again.
     if (StopRequested()) return SendStatus::kPortMissing;
     const SendStatus status = driver_.SendByte(kPortIndex, byte);
