@@ -1,7 +1,9 @@
 """korvel-unit on a pseudo-terminal of its own, as korvel-program's tests use
 it: its frames, its byte log, and the frames of a message as the unit gets them."""
 
+import ctypes
 import os
+import signal
 import subprocess
 import time
 
@@ -27,6 +29,11 @@ def wait_for(condition, what, seconds=10):
         time.sleep(0.01)
 
 
+def _die_with_test():
+    """In korvel-unit: a SIGTERM when the test dies, even by SIGKILL."""
+    ctypes.CDLL(None).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
+
+
 class Unit:
     """korvel-unit started in a scratch folder; kill() ends it at once, and its
     terminal hangs up for whoever has it open."""
@@ -39,7 +46,8 @@ class Unit:
                 os.remove(name)
         self.process = subprocess.Popen(
             [binary, "--path-file", path_file, "--log", self.log, "--frames",
-             self.frames_file] + list(options), stdout=subprocess.DEVNULL)
+             self.frames_file] + list(options), stdout=subprocess.DEVNULL,
+            preexec_fn=_die_with_test)
         try:
             wait_for(lambda: os.path.exists(path_file) or self.process.poll() is not None,
                      "korvel-unit to start")

@@ -19,25 +19,32 @@ ARGS = None
 class WindowsConsoleTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
+        # Class cleanups run even when this fails half-way, last added first.
         cls.tools = os.path.join(ARGS.source, "tools")
         lines = ARGS.prefix + ".lines"
         subprocess.run([os.path.join(cls.tools, "wine-prefix.sh"), ARGS.arch, ARGS.prefix, "null",
                         os.path.join(lines, "com1"), os.path.join(lines, "com2")],
                        check=True, stdout=subprocess.DEVNULL)
-        cls.work = tempfile.mkdtemp(prefix="korvel-program-wine-")
-        cls.unit = Unit(ARGS.unit, cls.work)
-        os.makedirs(lines, exist_ok=True)
-        for name in ("com1", "com2"):
-            if os.path.lexists(os.path.join(lines, name)):
-                os.remove(os.path.join(lines, name))
-        os.symlink(cls.unit.path, os.path.join(lines, "com1"))
-
-    @classmethod
-    def tearDownClass(cls):
+        work = tempfile.mkdtemp(prefix="korvel-program-wine-")
+        cls.addClassCleanup(shutil.rmtree, work, True)
+        cls.unit = Unit(ARGS.unit, work)
+        cls.addClassCleanup(cls.unit.kill)
         # Wine lets go of the terminal before the unit goes away.
-        subprocess.run([os.path.join(cls.tools, "wine-exec"), ARGS.arch, ARGS.prefix, "--kill"])
-        cls.unit.kill()
-        shutil.rmtree(cls.work, ignore_errors=True)
+        cls.addClassCleanup(subprocess.run,
+                            [os.path.join(cls.tools, "wine-exec"), ARGS.arch, ARGS.prefix, "--kill"])
+
+        os.makedirs(lines, exist_ok=True)
+        links = [os.path.join(lines, name) for name in ("com1", "com2")]
+
+        def remove_links():
+            # A link left behind would lead COM1 to whatever terminal gets
+            # the unit's number next.
+            for link in links:
+                if os.path.lexists(link):
+                    os.remove(link)
+        remove_links()
+        cls.addClassCleanup(remove_links)
+        os.symlink(cls.unit.path, links[0])
 
     def run_program(self, *args):
         return subprocess.run([os.path.join(self.tools, "wine-exec"), ARGS.arch, ARGS.prefix,
