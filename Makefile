@@ -2,6 +2,7 @@
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
 CMAKE   ?= cmake
+PREFIX  ?= /usr/local
 
 # The Windows builds: x86 (32-bit, what Windows PCs get) and x64. Which of them
 # runs on this machine is tools/wine-arch's to say.
@@ -11,7 +12,7 @@ TOOLCHAIN_x86 = mingw-i686
 TOOLCHAIN_x64 = mingw-x86_64
 
 .PHONY: all deps native asan win win-x86 win-x64 test test-native test-asan test-win \
-        run bench dist clean
+        run bench dist install clean
 
 all: native win
 
@@ -59,14 +60,23 @@ run: native
 	if [ -n "$$DISPLAY" ]; then tools/korvel-wine --arch $$arch $(RUN_ARGS); \
 	else tools/korvel-demo --arch $$arch; fi
 
+# The window's runs, then korvel-program's beside the floor of the line.
 bench: native
 	@arch=$$(tools/wine-arch) || exit 1; \
-	$(MAKE) --no-print-directory win-$$arch && tools/korvel-bench --arch $$arch
+	$(MAKE) --no-print-directory win-$$arch && tools/korvel-bench --arch $$arch && \
+	tools/korvel-program-bench --native-build $(BUILD)/native
 
 # korvel-<version>-win32.zip and -win64.zip with SHA256SUMS in build/dist.
 dist: win
 	$(CMAKE) -DSOURCE_DIR=$(CURDIR) -DWIN32_BUILD=$(abspath $(WIN_DIR_x86)) \
 	  -DWIN64_BUILD=$(abspath $(WIN_DIR_x64)) -DOUT=$(abspath $(BUILD))/dist -P cmake/dist.cmake
+
+# korvel-program, korvel-unit and korvel-program's manual page under PREFIX,
+# from an optimised build of their own.
+install: deps
+	$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+	$(CMAKE) --build $(BUILD)/release -j $(JOBS) --target korvel-program korvel-unit
+	$(CMAKE) --install $(BUILD)/release --prefix $(PREFIX) --strip
 
 clean:
 	rm -rf $(BUILD)

@@ -46,3 +46,8 @@ Frame MessageFrame(std::string_view text) {
   frame[kEndPosition] = kSub;
   return frame;
 }
+
+int SentLength(const Frame& frame) {
+  const auto end = std::find(frame.begin(), frame.end(), kSub);
+  return end == frame.end() ? kFrameSize : static_cast<int>(end - frame.begin()) + 1;
+}

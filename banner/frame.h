@@ -19,3 +19,6 @@ Frame BlankFrame();
 
 // The frame for a message text (bytes, CR LF between lines).
 Frame MessageFrame(std::string_view text);
+
+// How many of the frame's bytes go out: up to and including its first SUB.
+int SentLength(const Frame& frame);

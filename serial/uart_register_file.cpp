@@ -73,3 +73,21 @@ bool UartRegisterFile::Read(int offset, std::uint8_t* value) const {
       return false;
   }
 }
+
+LineSettings UartRegisterFile::line_settings() const {
+  LineSettings settings;
+  const std::uint16_t latch = divisor();
+  settings.baud = latch == 0 ? 0 : kBaudAtDivisorOne / latch;
+  settings.data_bits = 5 + (line_control_ & kWordLengthBits);
+  settings.long_stop = (line_control_ & kTwoStopBits) != 0;
+  if (line_control_ & kParityOn) {
+    const bool even = (line_control_ & kEvenParity) != 0;
+    // Stick parity sends a fixed bit: 0 with even selected, 1 without.
+    if (line_control_ & kStickParity) {
+      settings.parity = even ? Parity::kSpace : Parity::kMark;
+    } else {
+      settings.parity = even ? Parity::kEven : Parity::kOdd;
+    }
+  }
+  return settings;
+}

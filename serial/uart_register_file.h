@@ -12,6 +12,16 @@ struct RegisterWrite {
   bool clear_transmitter = false;  // empty the transmit FIFO
 };
 
+enum class Parity { kNone, kOdd, kEven, kMark, kSpace };
+
+// What divisor and line control stand for on the line.
+struct LineSettings {
+  std::uint32_t baud = 0;  // 0 while the divisor is 0: no rate at all
+  int data_bits = 8;       // 5 to 8
+  bool long_stop = false;  // two stop bits; one and a half with 5 data bits
+  Parity parity = Parity::kNone;
+};
+
 // The registers a 16550 keeps as plain storage, decoded from their offsets as
 // the chip decodes them: offsets 0 and 1 lead to the divisor latch while line
 // control bit 7 is set; interrupt enable and modem control keep only their
@@ -34,6 +44,7 @@ class UartRegisterFile {
     return static_cast<std::uint16_t>(divisor_high_ << 8 | divisor_low_);
   }
   std::uint8_t line_control() const { return line_control_; }
+  LineSettings line_settings() const;
   std::uint8_t modem_control() const { return modem_control_; }
   bool fifos_enabled() const { return fifos_enabled_; }
   bool loopback() const { return (modem_control_ & uart::kLoopback) != 0; }

@@ -72,4 +72,8 @@ constexpr std::uint8_t kCarrierDetect = 0x80;
 // What an I/O address with nothing behind it reads as.
 constexpr std::uint8_t kNothingThere = 0xFF;
 
+// The modem status a stand-in gives for a line without modem signals (a
+// pseudo-terminal, some adapters): a unit that is always ready.
+constexpr std::uint8_t kModemLinesAssumedUp = kClearToSend | kDataSetReady | kCarrierDetect;
+
 }  // namespace uart

@@ -3,17 +3,6 @@
 #include <cstddef>
 #include <utility>
 
-namespace {
-
-constexpr std::uint8_t kCr = 0x0D;
-constexpr std::uint8_t kLf = 0x0A;
-
-bool Shown(std::uint8_t byte) {
-  return (byte >= 0x20 && byte <= 0x7E) || byte >= 0x80;
-}
-
-}  // namespace
-
 KorvelUnit::KorvelUnit(UnitBehaviour behaviour) : behaviour_(std::move(behaviour)) {}
 
 std::vector<std::uint8_t> KorvelUnit::Receive(std::uint8_t byte) {
@@ -47,22 +36,4 @@ std::array<std::string, 2> KorvelUnit::Display() const {
   const auto frames = Frames();
   if (frames.empty()) return DisplayLinesFor({});
   return DisplayLinesFor(frames.back());
-}
-
-std::array<std::string, 2> DisplayLinesFor(const std::vector<std::uint8_t>& frame) {
-  std::array<std::string, 2> lines;
-  std::size_t line = 0;
-  bool after_cr = false;
-  for (std::uint8_t byte : frame) {
-    if (byte == KorvelUnit::kEndOfFrame) break;
-    if (byte == kCr || (byte == kLf && !after_cr)) {
-      ++line;
-    } else if (Shown(byte) && line < lines.size() &&
-               lines[line].size() < static_cast<std::size_t>(KorvelUnit::kLineLength)) {
-      lines[line].push_back(static_cast<char>(byte));
-    }
-    after_cr = byte == kCr;
-  }
-  for (auto& text : lines) text.resize(KorvelUnit::kLineLength, ' ');
-  return lines;
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "banner/unit_display.h"
+
 // How a stand-in unit behaves on the line. The defaults are a healthy unit.
 struct UnitBehaviour {
   bool raises_cts = true;   // signals ready to take a byte
@@ -21,17 +23,8 @@ struct UnitBehaviour {
 // shows the last complete one. It knows nothing of time or of any port, so a
 // simulated UART and a pseudo-terminal can both put it on a line.
 //
-// Display rule (a 2 x 28 character display fed the bytes of a frame before
-// its end byte):
-// - a printable byte (0x20-0x7E, and 0x80-0xFF, which the display's font
-//   covers) takes the next column of the current line;
-// - CR ends the current line; an LF straight after that CR belongs to the
-//   same line break; an LF on its own ends the line as well;
-// - other control bytes and DEL (such as the zero byte after a short text)
-//   are ignored and take no column;
-// - characters past column 28 of a line are not shown, nor is any line after
-//   the second; lines shorter than 28 characters are padded with spaces.
-// Before any complete frame the display is blank.
+// It shows the last complete frame by the display rule (DisplayLinesFor);
+// before any complete frame the display is blank.
 class KorvelUnit {
  public:
   static constexpr int kLineLength = 28;
@@ -58,6 +51,3 @@ class KorvelUnit {
   UnitBehaviour behaviour_;
   std::vector<std::uint8_t> received_;
 };
-
-// The two display lines for the bytes of one frame (the rule above).
-std::array<std::string, 2> DisplayLinesFor(const std::vector<std::uint8_t>& frame);

@@ -40,7 +40,11 @@ TEST(FrameTest, FramesSendTheirTextWithItsBreaksAndEnd) {
       {"0123456789\x1A" "after", "0123456789\x1A"},
       {longText, longText.substr(0, 58) + kEnd},
   };
-  for (const auto& c : cases) EXPECT_EQ(Sent(MessageFrame(c.text)), c.sent) << c.text;
+  for (const auto& c : cases) {
+    EXPECT_EQ(Sent(MessageFrame(c.text)), c.sent) << c.text;
+    EXPECT_EQ(SentLength(MessageFrame(c.text)), static_cast<int>(c.sent.size())) << c.text;
+  }
+  EXPECT_EQ(SentLength(BlankFrame()), kFrameSize);
 }
 
 }  // namespace

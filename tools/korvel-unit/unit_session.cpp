@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "tools/korvel-unit/frame_text.h"
+#include "banner/frame_text.h"
 
 namespace {
 

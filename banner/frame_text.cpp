@@ -1,4 +1,4 @@
-#include "tools/korvel-unit/frame_text.h"
+#include "banner/frame_text.h"
 
 #include <cstdio>
 

@@ -1,0 +1,25 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// What korvel-program is asked to do.
+enum class Command { kProgram, kDryRun, kListPorts, kHelp, kVersion };
+
+// Where the message comes from; at most one way per call.
+enum class MessageSource { kLines, kFile, kText };
+
+struct CommandLine {
+  Command command = Command::kProgram;
+  std::string port;  // as given to --port; empty when not given
+  bool quiet = false;
+  MessageSource source = MessageSource::kLines;
+  std::vector<std::string> lines;  // the arguments that are no option, as typed
+  std::string file;                // --file
+  std::string text;                // --text, escapes not yet read
+};
+
+// Reads the arguments after the program's name. On a mistake returns false
+// and says what was wrong in error. The message itself is not looked at yet.
+bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, std::string* error);
+
+const char* UsageText();

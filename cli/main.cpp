@@ -1,0 +1,67 @@
+// korvel-program: writes a banner into a KORVEL unit from the command line.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/command_line.h"
+#include "cli/dry_run.h"
+#include "cli/exit_status.h"
+#include "cli/message_text.h"
+#include "cli/program_unit.h"
+#include "cli/serial_ports.h"
+#include "cli/system.h"
+
+namespace {
+
+int Refuse(const std::string& why) {
+  std::fprintf(stderr, "korvel-program: %s\n", why.c_str());
+  return kExitRefused;
+}
+
+int ListPorts() {
+  const std::vector<SerialPort> ports = SerialPorts();
+  if (ports.empty()) std::fprintf(stderr, "korvel-program: no serial ports were found here\n");
+  for (const SerialPort& port : ports) {
+    if (port.note.empty()) {
+      std::printf("%s\n", port.name.c_str());
+    } else {
+      std::printf("%s  (%s)\n", port.name.c_str(), port.note.c_str());
+    }
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CommandLine line;
+  std::string error;
+  if (!ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), &line, &error)) {
+    return Refuse(error + "\nTry 'korvel-program --help'.");
+  }
+  switch (line.command) {
+    case Command::kHelp:
+      std::fputs(UsageText(), stdout);
+      return kExitOk;
+    case Command::kVersion:
+      std::printf("korvel-program %s\n", KORVEL_VERSION);
+      return kExitOk;
+    case Command::kListPorts:
+      return ListPorts();
+    case Command::kDryRun:
+    case Command::kProgram:
+      break;
+  }
+
+  // Everything is checked before the port is opened: a refusal sends nothing.
+  std::string text;
+  if (!MessageText(line, &text, &error)) return Refuse(error);
+  if (line.command == Command::kDryRun) {
+    UseUtf8Output();
+    std::fputs(DryRunText(text).c_str(), stdout);
+    return kExitOk;
+  }
+  std::string device;
+  if (!DeviceForPort(line.port, &device, &error)) return Refuse(error);
+  return ProgramUnit(line.port, device, text, line.quiet);
+}

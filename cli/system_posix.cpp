@@ -1,0 +1,86 @@
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "cli/system.h"
+#include "serial/posix_port_io.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnStopRequest(int) { g_stop = 1; }
+
+// "crw-rw----", as ls shows it.
+std::string ModeText(mode_t mode) {
+  std::string text = S_ISCHR(mode) ? "c" : S_ISDIR(mode) ? "d" : "-";
+  const char* letters = "rwx";
+  for (int bit = 8; bit >= 0; --bit) {
+    text.push_back((mode & (1u << bit)) ? letters[(8 - bit) % 3] : '-');
+  }
+  return text;
+}
+
+std::string UserName() {
+  if (const passwd* user = getpwuid(getuid())) return user->pw_name;
+  const char* name = std::getenv("USER");
+  return name != nullptr ? name : "$USER";
+}
+
+}  // namespace
+
+bool DeviceForPort(const std::string& port, std::string* device, std::string* refusal) {
+  if (port.empty()) {
+    *refusal = "--port needs a device, such as /dev/ttyUSB0";
+    return false;
+  }
+  *device = port;
+  return true;
+}
+
+std::unique_ptr<PortIo> PortIoFor(std::uint16_t base, const std::string& device) {
+  return std::make_unique<PosixPortIo>(std::vector<PosixPortIo::Line>{{base, device}});
+}
+
+std::string SystemErrorText(int code) { return std::strerror(code); }
+
+bool DeviceExists(const std::string& device) {
+  struct stat status {};
+  return stat(device.c_str(), &status) == 0;
+}
+
+std::string AccessAdvice(const std::string& device) {
+  struct stat status {};
+  if (stat(device.c_str(), &status) != 0) return std::string();
+  // Serial devices are usually shared with a group (dialout, uucp) that may
+  // read and write them.
+  const mode_t group_rw = S_IRGRP | S_IWGRP;
+  const group* owners = getgrgid(status.st_gid);
+  if ((status.st_mode & group_rw) == group_rw && owners != nullptr) {
+    const std::string name = owners->gr_name;
+    return "It belongs to the group '" + name + "'; add yourself with\n  sudo usermod -aG " + name +
+           " " + UserName() + "\nthen log out and in again.";
+  }
+  const passwd* owner = getpwuid(status.st_uid);
+  return "Only " + std::string(owner != nullptr ? owner->pw_name : "its owner") +
+         " may use it (" + ModeText(status.st_mode) + ").";
+}
+
+bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
+
+void CatchStopRequests() {
+  struct sigaction action {};
+  action.sa_handler = OnStopRequest;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+bool StopRequested() { return g_stop != 0; }
+
+void UseUtf8Output() {}

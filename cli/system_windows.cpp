@@ -1,0 +1,88 @@
+#include <windows.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <io.h>
+#include <vector>
+
+#include "cli/system.h"
+#include "serial/comm_port_io.h"
+
+namespace {
+
+volatile LONG g_stop = 0;
+UINT g_console_output_page = 0;
+
+BOOL WINAPI OnConsoleControl(DWORD) {
+  InterlockedExchange(&g_stop, 1);
+  return TRUE;
+}
+
+void RestoreConsoleOutput() { SetConsoleOutputCP(g_console_output_page); }
+
+HANDLE HandleOf(std::FILE* stream) {
+  return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+}
+
+}  // namespace
+
+bool DeviceForPort(const std::string& port, std::string* device, std::string* refusal) {
+  // COM10 and up are reachable only by the device name, so every port goes
+  // by it.
+  bool ok = port.size() > 3 && port.size() <= 7 && port[3] != '0';
+  for (std::size_t i = 0; ok && i < port.size(); ++i) {
+    const auto c = static_cast<unsigned char>(port[i]);
+    ok = i < 3 ? std::toupper(c) == "COM"[i] : std::isdigit(c) != 0;
+  }
+  if (!ok) {
+    *refusal = "--port takes a port such as COM1 or COM3, not '" + port + "'";
+    return false;
+  }
+  *device = "\\\\.\\COM" + port.substr(3);
+  return true;
+}
+
+std::unique_ptr<PortIo> PortIoFor(std::uint16_t base, const std::string& device) {
+  return std::make_unique<CommPortIo>(std::vector<CommPortIo::Line>{{base, device}});
+}
+
+std::string SystemErrorText(int code) {
+  char* words = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&words), 0, nullptr);
+  std::string text = length > 0 ? std::string(words, length) : "error " + std::to_string(code);
+  if (words != nullptr) LocalFree(words);
+  // The system ends its sentences with a full stop and a line break.
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.')) {
+    text.pop_back();
+  }
+  return text;
+}
+
+bool DeviceExists(const std::string& device) {
+  // The system's name for the device: "COM3" for "\\\\.\\COM3".
+  const std::string prefix = "\\\\.\\";
+  const std::string name = device.rfind(prefix, 0) == 0 ? device.substr(prefix.size()) : device;
+  char target[512];
+  return QueryDosDeviceA(name.c_str(), target, sizeof target) != 0;
+}
+
+std::string AccessAdvice(const std::string&) { return std::string(); }
+
+bool IsTerminal(std::FILE* stream) {
+  DWORD mode = 0;
+  return GetConsoleMode(HandleOf(stream), &mode) != FALSE;
+}
+
+void CatchStopRequests() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+
+bool StopRequested() { return InterlockedCompareExchange(&g_stop, 0, 0) != 0; }
+
+void UseUtf8Output() {
+  // The console keeps its code page after the program ends: it is put back.
+  if (!IsTerminal(stdout) || g_console_output_page != 0) return;
+  g_console_output_page = GetConsoleOutputCP();
+  SetConsoleOutputCP(CP_UTF8);
+  std::atexit(RestoreConsoleOutput);
+}

@@ -1,0 +1,133 @@
+#include "serial/device_port_io.h"
+
+#include <utility>
+
+#include "serial/uart_registers.h"
+
+using namespace uart;
+
+DevicePortIo::DevicePortIo(std::vector<Line> lines) {
+  for (Line& line : lines) {
+    Port port;
+    port.base = line.base;
+    port.name = std::move(line.device);
+    // Until it is programmed a port runs at 9600 baud, 8N1, DTR and RTS down.
+    port.registers.Write(kLineControl, kDivisorLatch);
+    port.registers.Write(kData, kBaudAtDivisorOne / 9600);
+    port.registers.Write(kInterruptEnable, 0);
+    port.registers.Write(kLineControl, kEightDataBits);
+    ports_.push_back(std::move(port));
+  }
+}
+
+DevicePortIo::Port* DevicePortIo::PortAt(std::uint16_t address, int* offset) {
+  for (Port& port : ports_) {
+    if (address >= port.base && address < port.base + kRegisterCount) {
+      *offset = address - port.base;
+      return &port;
+    }
+  }
+  return nullptr;
+}
+
+bool DevicePortIo::Open(Port& port) {
+  PortError error;
+  std::unique_ptr<SerialDevice> device = OpenDevice(port.name, &error);
+  if (device == nullptr) {
+    // An adapter pulled out stays reported as such until the port opens again.
+    if (port.error.problem != PortProblem::kWentAway) port.error = error;
+    return false;
+  }
+  port.device = std::move(device);
+  port.error = PortError{};
+  port.receiver_seen_empty = false;
+  // Opened halfway through programming the divisor: the line settings follow
+  // when the latch closes.
+  if (!port.registers.divisor_latch_open()) {
+    port.device->ApplyLineSettings(port.registers.line_settings(), port.registers.modem_control());
+  }
+  port.device->ApplyModemControl(port.registers.modem_control());
+  return true;
+}
+
+// The port is closed so that the next attempt opens it afresh.
+void DevicePortIo::WentAway(Port& port) {
+  port.error = PortError{PortProblem::kWentAway, port.device->gone_code()};
+  port.device.reset();
+}
+
+std::uint8_t DevicePortIo::In(std::uint16_t address) {
+  int offset = 0;
+  Port* port = PortAt(address, &offset);
+  if (port == nullptr || port->device == nullptr) return kNothingThere;
+
+  // Only the access right after a status read may rely on what it saw.
+  const bool seen_empty = port->receiver_seen_empty;
+  port->receiver_seen_empty = false;
+
+  std::uint8_t value = 0;
+  if (port->registers.Read(offset, &value)) return value;
+  SerialDevice& device = *port->device;
+  switch (offset) {
+    case kData:
+      // Asking the system for a byte when none waits is the dearest access
+      // there is, and the driver reads the receive buffer after every status
+      // read that found it empty. A byte arriving in between stays for the
+      // next status read, as it would had it come a moment later.
+      value = seen_empty ? 0 : device.ReceiveByte();
+      break;
+    case kLineStatus:
+      value = device.LineStatus(seen_empty);
+      port->receiver_seen_empty = (value & kDataReady) == 0;
+      break;
+    default:
+      value = device.ModemStatus();
+      break;
+  }
+  if (device.gone()) {
+    WentAway(*port);
+    return kNothingThere;
+  }
+  return value;
+}
+
+void DevicePortIo::Out(std::uint16_t address, std::uint8_t value) {
+  int offset = 0;
+  Port* port = PortAt(address, &offset);
+  if (port == nullptr) return;
+  port->receiver_seen_empty = false;
+
+  // The registers are kept even while the port is closed, so that a port
+  // opened later gets the settings last programmed.
+  const bool open = port->device != nullptr || Open(*port);
+  const RegisterWrite effect = port->registers.Write(offset, value);
+  if (!open) return;
+  SerialDevice& device = *port->device;
+  if (effect.transmit) device.TransmitByte(value);
+  if (effect.clear_receiver || effect.clear_transmitter) {
+    device.Clear(effect.clear_receiver, effect.clear_transmitter);
+  }
+  if (effect.line_settings) {
+    device.ApplyLineSettings(port->registers.line_settings(), port->registers.modem_control());
+  }
+  if (effect.modem_control) device.ApplyModemControl(port->registers.modem_control());
+  if (device.gone()) WentAway(*port);
+}
+
+bool DevicePortIo::Present(std::uint16_t base) {
+  int offset = 0;
+  Port* port = PortAt(base, &offset);
+  if (port == nullptr || offset != 0) return false;
+  if (port->device != nullptr) {
+    if (port->device->Check()) return true;
+    WentAway(*port);
+  }
+  return Open(*port);
+}
+
+PortError DevicePortIo::LastError(std::uint16_t base) const {
+  for (const Port& port : ports_) {
+    if (port.base == base) return port.error;
+  }
+  return PortError{PortProblem::kNoSuchPort, 0};
+}

@@ -1,0 +1,59 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "serial/port_io.h"
+#include "serial/serial_device.h"
+#include "serial/uart_register_file.h"
+
+// The UART registers at each base played by a serial device of the system,
+// for systems that do not let a program touch I/O ports: writes to the line
+// and modem control registers become the device's settings, status reads come
+// from its queues and modem lines. Each system opens its own kind of device
+// (OpenDevice).
+//
+// A port is opened on its first use and stays open until the object dies.
+// A port that could not be opened is tried again on the next write or
+// Present() call, so an adapter plugged in later is found without a restart;
+// why it could not be opened is kept (LastError). While a port is closed its
+// registers read 0xFF, like a missing UART, and writes to it go nowhere.
+class DevicePortIo : public PortIo {
+ public:
+  // A UART base and the device it leads to.
+  struct Line {
+    std::uint16_t base;
+    std::string device;
+  };
+
+  DevicePortIo(const DevicePortIo&) = delete;
+  DevicePortIo& operator=(const DevicePortIo&) = delete;
+
+  std::uint8_t In(std::uint16_t address) final;
+  void Out(std::uint16_t address, std::uint8_t value) final;
+  bool Present(std::uint16_t base) final;
+  PortError LastError(std::uint16_t base) const final;
+
+ protected:
+  explicit DevicePortIo(std::vector<Line> lines);
+
+  // The device by its name, open; null with the reason when it cannot be.
+  virtual std::unique_ptr<SerialDevice> OpenDevice(const std::string& name, PortError* error) = 0;
+
+ private:
+  struct Port {
+    std::uint16_t base;
+    std::string name;
+    std::unique_ptr<SerialDevice> device;  // null while closed
+    bool receiver_seen_empty = false;      // by the status read just before
+    UartRegisterFile registers;
+    PortError error;
+  };
+
+  Port* PortAt(std::uint16_t address, int* offset);
+  bool Open(Port& port);
+  void WentAway(Port& port);
+
+  std::vector<Port> ports_;
+};

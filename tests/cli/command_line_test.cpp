@@ -1,0 +1,98 @@
+#include "cli/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/system.h"
+
+namespace {
+
+struct Parsed {
+  bool ok;
+  CommandLine line;
+  std::string error;
+};
+
+Parsed Parse(const std::vector<std::string>& args) {
+  Parsed parsed;
+  parsed.ok = ParseCommandLine(args, &parsed.line, &parsed.error);
+  return parsed;
+}
+
+TEST(CommandLineTest, ReadsTheMessageAndTheOptionsInAnyOrder) {
+  Parsed p = Parse({"HELLO", "--port=/dev/ttyUSB0", "-q", "WORLD"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.line.command, Command::kProgram);
+  EXPECT_EQ(p.line.port, "/dev/ttyUSB0");
+  EXPECT_TRUE(p.line.quiet);
+  EXPECT_EQ(p.line.source, MessageSource::kLines);
+  EXPECT_EQ(p.line.lines, (std::vector<std::string>{"HELLO", "WORLD"}));
+
+  // After "--" a line may begin with a dash; "-" alone and "" are lines too.
+  p = Parse({"--port", "COM3", "--", "-SALE-", "--quiet"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.line.lines, (std::vector<std::string>{"-SALE-", "--quiet"}));
+  EXPECT_FALSE(p.line.quiet);
+  p = Parse({"--port", "x", "-", ""});
+  EXPECT_EQ(p.line.lines, (std::vector<std::string>{"-", ""}));
+
+  p = Parse({"-n", "--text", "A\\r\\nB"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.line.command, Command::kDryRun);  // needs no port
+  EXPECT_EQ(p.line.source, MessageSource::kText);
+  EXPECT_EQ(p.line.text, "A\\r\\nB");
+
+  p = Parse({"--port", "x", "--file", "banner.txt"});
+  EXPECT_EQ(p.line.source, MessageSource::kFile);
+  EXPECT_EQ(p.line.file, "banner.txt");
+
+  EXPECT_FALSE(Parse({"--port", "x", "--help", "--frob"}).ok) << "refused, help or not";
+  EXPECT_EQ(Parse({"HELLO", "--help"}).line.command, Command::kHelp);
+  EXPECT_EQ(Parse({"--version"}).line.command, Command::kVersion);
+  EXPECT_EQ(Parse({"--list-ports"}).line.command, Command::kListPorts);
+}
+
+TEST(CommandLineTest, RefusesWhatItCannotTakeAndSaysWhat) {
+  const struct {
+    std::vector<std::string> args;
+    std::string error;
+  } cases[] = {
+      {{"--port", "x", "--frob"}, "unknown option '--frob'"},
+      {{"--port"}, "--port needs a value"},
+      {{"--port="}, "--port needs a value"},
+      {{"--port", "x", "--quiet=yes"}, "--quiet takes no value"},
+      {{"--port", "x", "--port", "y"}, "--port is given twice"},
+      {{"--port", "x", "A", "--text", "B"}, "give the message one way only"},
+      {{"--port", "x", "--file", "f", "--text", "B"}, "give the message one way only"},
+      {{"--list-ports", "--port", "x"}, "--list-ports takes no port and no message"},
+      {{"HELLO"}, "no port given"},
+  };
+  for (const auto& c : cases) {
+    const Parsed p = Parse(c.args);
+    EXPECT_FALSE(p.ok) << c.error;
+    EXPECT_EQ(p.error.substr(0, c.error.size()), c.error);
+  }
+}
+
+TEST(DeviceForPortTest, NamesTheSystemsDevice) {
+  std::string device, refusal;
+#ifdef _WIN32
+  // Every COM port by its device name: COM10 and up have no other.
+  ASSERT_TRUE(DeviceForPort("COM3", &device, &refusal)) << refusal;
+  EXPECT_EQ(device, "\\\\.\\COM3");
+  ASSERT_TRUE(DeviceForPort("com12", &device, &refusal)) << refusal;
+  EXPECT_EQ(device, "\\\\.\\COM12");
+  for (const char* wrong : {"COM", "COM0", "COM1X", "LPT1", "/dev/ttyS0", "COM12345"}) {
+    EXPECT_FALSE(DeviceForPort(wrong, &device, &refusal)) << wrong;
+    EXPECT_NE(refusal.find(wrong), std::string::npos) << refusal;
+  }
+#else
+  ASSERT_TRUE(DeviceForPort("/dev/serial/by-id/usb-x", &device, &refusal)) << refusal;
+  EXPECT_EQ(device, "/dev/serial/by-id/usb-x");
+  EXPECT_FALSE(DeviceForPort("", &device, &refusal));
+#endif
+}
+
+}  // namespace

@@ -1,0 +1,270 @@
+"""korvel-program run as a user runs it, natively, against korvel-unit on a
+pseudo-terminal: through the real termios path, with the unit's frames, byte
+log and display as the evidence. Every unit and program started here is
+stopped again, also when a case fails."""
+
+import argparse
+import fcntl
+import grp
+import os
+import pty
+import re
+import select
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.dont_write_bytecode = True  # no cache beside the sources
+from unit_on_pty import BLANK, CRLF, END, SPACE, Unit, hex_line, padded, wait_for
+
+ARGS = None
+TIOCGEXCL = 0x80045440  # whether a terminal is held exclusively (Linux)
+
+
+class ProgramTestCase(unittest.TestCase):
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="korvel-program-test-")
+        self.addCleanup(shutil.rmtree, self.work, True)
+        self.started = []
+        self.addCleanup(self.stop_all)
+
+    def stop_all(self):
+        for thing in reversed(self.started):
+            if isinstance(thing, Unit):
+                thing.kill()
+            else:
+                thing.kill()
+                thing.wait()
+
+    def unit(self, *options):
+        unit = Unit(ARGS.unit, self.work, *options)
+        self.started.append(unit)
+        return unit
+
+    def run_program(self, *args, **kwargs):
+        return subprocess.run([ARGS.program] + list(args), capture_output=True, timeout=30,
+                              **kwargs)
+
+    def start_program(self, *args):
+        process = subprocess.Popen([ARGS.program] + list(args), stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE)
+        self.started.append(process)
+        return process
+
+    def file(self, name, data):
+        path = os.path.join(self.work, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+
+class FramesTest(ProgramTestCase):
+    def test_lines_a_file_and_escaped_text_arrive_byte_for_byte(self):
+        a28, b28 = b"A" * 28, b"b" * 28
+        cases = [
+            (["HELLO", "WORLD"], padded(b"HELLO\r\nWORLD"), ("HELLO", "WORLD")),
+            # One full line: the break at 28 replaces the text's terminator.
+            (["--", "-" * 28], b"-" * 28 + CRLF + SPACE * 28 + END, ("-" * 28, "")),
+            (["--file", self.file("two.txt", a28 + CRLF + b28 + CRLF)], a28 + CRLF + b28 + END,
+             ("A" * 28, "b" * 28)),
+            (["--file", self.file("sub.txt", b"HI\x1atail")], b"HI\x1a", ("HI", "")),
+            (["--text", r"CAF\xC9 OPEN\r\n7 DAYS \\o/"],
+             padded(b"CAF\xc9 OPEN\r\n7 DAYS \\o/"), ("CAF\xc9 OPEN", "7 DAYS \\o/")),
+        ]
+        unit = self.unit()
+        expected_frames = []
+        for args, message, display in cases:
+            with self.subTest(args=args):
+                result = self.run_program("--port", unit.path, *args)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                expected_frames += [hex_line(BLANK), hex_line(message)]
+                wait_for(lambda: len(unit.frames()) >= len(expected_frames), "the frames")
+                self.assertEqual(unit.frames(), expected_frames)
+                # The dry run shows what the unit got, and what it shows.
+                dry = self.run_program("--dry-run", *args)
+                self.assertEqual(dry.returncode, 0, dry.stderr)
+                shown = dry.stdout.decode("utf-8")
+                self.assertIn("message frame, %d bytes:" % len(message), shown)
+                self.assertIn(hex_line(message[:16]), shown)
+                for line in display:
+                    self.assertIn("|" + line.ljust(28) + "|", shown)
+        self.assertEqual(len(unit.received()), sum(61 + len(c[1]) for c in cases))
+
+    def test_a_pipe_gets_one_result_line_quiet_nothing_and_a_terminal_the_bar(self):
+        unit = self.unit()
+        result = self.run_program("--port", unit.path, "HELLO")
+        self.assertEqual(result.stdout, b"")
+        self.assertRegex(result.stderr.decode(), r"^korvel-program: %s: programmed[^\n]*\n$"
+                         % re.escape(unit.path))
+
+        quiet = self.run_program("--quiet", "--port", unit.path, "HELLO")
+        self.assertEqual((quiet.returncode, quiet.stdout, quiet.stderr), (0, b"", b""))
+
+        # stderr on a terminal of its own.
+        master, slave = pty.openpty()
+        process = subprocess.Popen([ARGS.program, "--port", unit.path, "HELLO"],
+                                   stdout=subprocess.DEVNULL, stderr=slave)
+        self.started.append(process)
+        os.close(slave)
+        shown = b""
+        while True:
+            ready, _, _ = select.select([master], [], [], 10)
+            try:
+                chunk = os.read(master, 4096) if ready else b""
+            except OSError:  # the program has closed its end
+                chunk = b""
+            if not chunk:
+                break
+            shown += chunk
+        os.close(master)
+        self.assertEqual(process.wait(timeout=10), 0)
+        for frame in (b"blank frame  ", b"message frame"):
+            self.assertIn(b"\r" + frame + b" [" + b"-" * 30 + b"]  1/61", shown)
+            self.assertIn(b"\r" + frame + b" [" + b"#" * 30 + b"] 61/61", shown)
+        self.assertIn(b"programmed", shown)
+
+
+class RefusalsTest(ProgramTestCase):
+    def test_each_refusal_says_what_and_where_and_sends_nothing(self):
+        unit = self.unit()
+        port = ["--port", unit.path]
+        cases = [
+            (port + ["A" * 29], "line 1 is 29 characters, 1 more than the 28"),
+            (port + ["one", "B" * 30], "line 2 is 30 characters"),
+            (port + ["one", "two", "three"], '"three" would be a third line'),
+            (port + ["tab\there"], "line 1, character 4: the byte 0x09 cannot be typed"),
+            (port + ["ok", "caf\u00e9"], "line 2, character 4: the byte 0xC3 cannot be typed"),
+            (port + ["--text", "x" * 59], "--text is 59 bytes, 1 more than the 58"),
+            (port + ["--text", r"ab\q"], r"--text, character 3: \q is no escape"),
+            (port + ["--text", r"ab\x4"], r"--text, character 3: \x needs two hex digits"),
+            (port + ["--text", "ab\\"], "--text, character 3: a backslash ends the text"),
+            (port + ["--file", os.path.join(self.work, "missing.txt")],
+             "missing.txt: No such file or directory"),
+            (port + ["--file", self.work], "Is a directory"),
+            (port + ["--file", self.file("f.txt", b"x"), "LINE"], "give the message one way"),
+            (port + ["--frob"], "unknown option '--frob'"),
+            (port + ["--port", "/dev/null"], "--port is given twice"),
+            (["HELLO"], "no port given"),
+        ]
+        for args, said in cases:
+            with self.subTest(args=args):
+                result = self.run_program(*args)
+                self.assertEqual(result.returncode, 2, result.stderr)
+                self.assertIn(said, result.stderr.decode())
+                self.assertEqual(result.stdout, b"")
+        time.sleep(0.2)  # a byte on its way would have arrived by now
+        self.assertEqual(unit.received(), b"")
+        self.assertEqual(self.run_program("--port", unit.path, "fits").returncode, 0)
+
+
+class PortTest(ProgramTestCase):
+    def test_a_missing_device_or_one_that_is_no_serial_port_gives_3(self):
+        missing = self.run_program("--port", "/dev/korvel-no-such-port", "HI")
+        self.assertEqual(missing.returncode, 3)
+        self.assertIn("/dev/korvel-no-such-port does not exist. Is the adapter plugged in?",
+                      missing.stderr.decode())
+        not_serial = self.run_program("--port", "/dev/null", "HI")
+        self.assertEqual(not_serial.returncode, 3)
+        self.assertIn("/dev/null is not a serial port", not_serial.stderr.decode())
+
+    def test_a_second_program_on_a_busy_port_gives_3_and_the_first_run_stays_intact(self):
+        unit = self.unit("--answer-delay", "4")
+        first = self.start_program("--port", unit.path, "FIRST", "RUN")
+        wait_for(lambda: len(unit.received()) >= 3, "the first run to start")
+        second = self.run_program("--port", unit.path, "SECOND")
+        self.assertEqual(second.returncode, 3, second.stderr)
+        self.assertIn("%s is in use by another program" % unit.path, second.stderr.decode())
+        _, errors = first.communicate(timeout=20)
+        self.assertEqual(first.returncode, 0, errors)
+        self.assertEqual(unit.frames(), [hex_line(BLANK), hex_line(padded(b"FIRST\r\nRUN"))])
+        self.assertEqual(len(unit.received()), 122)
+
+    def test_a_hang_up_mid_run_never_gives_0(self):
+        unit = self.unit("--answer-delay", "4")
+        program = self.start_program("--port", unit.path, "HELLO")
+        wait_for(lambda: len(unit.received()) >= 20, "the run to be under way")
+        unit.kill()
+        _, errors = program.communicate(timeout=20)
+        self.assertEqual(program.returncode, 3, errors)
+        self.assertRegex(errors.decode(), r"%s stopped working during the run, at byte \d+ of 61 "
+                         r"of the blank frame" % re.escape(unit.path))
+
+    @unittest.skipUnless(os.geteuid() == 0, "needs root to hand the terminal to another user")
+    def test_no_permission_names_the_group_to_join(self):
+        unit = self.unit()
+        group = grp.getgrnam("dialout") if "dialout" in {g.gr_name for g in grp.getgrall()} \
+            else grp.getgrgid(os.getgid())
+        os.chown(unit.path, 0, group.gr_gid)
+        os.chmod(unit.path, 0o660)
+
+        def as_nobody():
+            os.setgroups([])
+            os.setgid(65534)
+            os.setuid(65534)
+        result = self.run_program("--port", unit.path, "HI", preexec_fn=as_nobody)
+        self.assertEqual(result.returncode, 3, result.stderr)
+        said = result.stderr.decode()
+        self.assertIn("no permission to open %s (Permission denied)" % unit.path, said)
+        self.assertIn("It belongs to the group '%s'; add yourself with\n  sudo usermod -aG %s "
+                      % (group.gr_name, group.gr_name), said)
+        self.assertEqual(unit.received(), b"")
+
+    def test_a_stopped_run_leaves_the_port_free(self):
+        unit = self.unit("--answer-delay", "4")
+        watcher = os.open(unit.path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+        self.addCleanup(os.close, watcher)
+        program = self.start_program("--port", unit.path, "HELLO")
+        wait_for(lambda: len(unit.received()) >= 5, "the run to be under way")
+        held = struct.unpack("i", fcntl.ioctl(watcher, TIOCGEXCL, struct.pack("i", 0)))[0]
+        self.assertEqual(held, 1, "the run does not hold the port exclusively")
+        program.send_signal(signal.SIGINT)
+        _, errors = program.communicate(timeout=10)
+        self.assertEqual(program.returncode, 130, errors)
+        self.assertIn("stopped at byte", errors.decode())
+        held = struct.unpack("i", fcntl.ioctl(watcher, TIOCGEXCL, struct.pack("i", 0)))[0]
+        self.assertEqual(held, 0, "the port was left locked")
+
+
+class UnitTest(ProgramTestCase):
+    def test_a_silent_unit_gives_4_within_the_limit(self):
+        unit = self.unit("--no-answer")
+        start = time.monotonic()
+        result = self.run_program("--port", unit.path, "HELLO")
+        elapsed = time.monotonic() - start
+        self.assertEqual(result.returncode, 4, result.stderr)
+        self.assertIn("the unit on %s did not answer byte 1 of 61 of the blank frame within 3 s"
+                      % unit.path, result.stderr.decode())
+        self.assertGreaterEqual(elapsed, 3.0)
+        self.assertLess(elapsed, 10.0, "the wait was not limited")
+        self.assertEqual(unit.received(), b" ")
+
+
+class OtherCommandsTest(ProgramTestCase):
+    def test_version_help_and_ports(self):
+        with open(os.path.join(ARGS.source, "res", "korvel.rc")) as f:
+            numbers = re.search(r"^\s*FILEVERSION\s+(\d+),\s*(\d+),\s*(\d+),\s*(\d+)", f.read(),
+                                re.M).groups()
+        version = self.run_program("--version")
+        self.assertEqual(version.stdout.decode(), "korvel-program %s\n" % ".".join(numbers))
+        help_text = self.run_program("--help")
+        self.assertEqual(help_text.returncode, 0)
+        self.assertIn("Usage: korvel-program --port DEVICE", help_text.stdout.decode())
+        ports = self.run_program("--list-ports")
+        self.assertEqual(ports.returncode, 0, ports.stderr)
+        for line in ports.stdout.decode().splitlines():
+            self.assertTrue(os.path.exists(line.split()[0]), line)
+        self.assertEqual(self.run_program("--list-ports", "HELLO").returncode, 2)
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--unit", required=True)
+    parser.add_argument("--source", required=True)
+    ARGS, rest = parser.parse_known_args()
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)

@@ -1,0 +1,281 @@
+// The termios stand-in on a pseudo-terminal of the test's own: what the
+// registers become on the terminal, as termios and the far end see it.
+#include "serial/posix_port_io.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <ctime>
+#include <string>
+#include <thread>
+
+#include "serial/monotonic_clock.h"
+#include "serial/uart_driver.h"
+#include "serial/uart_registers.h"
+
+namespace {
+
+using namespace uart;
+
+// A pseudo-terminal: the far end (master) in the test's hands, and a handle
+// of its own on the near end, so that termios can be read there and the
+// terminal outlives the stand-in, as korvel-unit keeps it.
+class PseudoTerminal {
+ public:
+  PseudoTerminal() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    char name[128] = {};
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 ||
+        ptsname_r(master_, name, sizeof name) != 0) {
+      return;
+    }
+    path_ = name;
+    near_ = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+  }
+  ~PseudoTerminal() {
+    if (near_ >= 0) close(near_);
+    HangUp();
+  }
+
+  bool ok() const { return near_ >= 0; }
+  const std::string& path() const { return path_; }
+  termios Settings() const {
+    termios settings{};
+    tcgetattr(near_, &settings);
+    return settings;
+  }
+  void SetSettings(const termios& settings) { tcsetattr(near_, TCSANOW, &settings); }
+  bool Exclusive() const {
+    int exclusive = 0;
+    ioctl(near_, TIOCGEXCL, &exclusive);
+    return exclusive != 0;
+  }
+
+  void Send(const std::string& bytes) {
+    ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+  // What has come from the near end within a second, up to count bytes.
+  std::string Receive(std::size_t count) {
+    std::string got;
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (got.size() < count && std::chrono::steady_clock::now() < give_up) {
+      pollfd ready{master_, POLLIN, 0};
+      char byte = 0;
+      if (poll(&ready, 1, 10) > 0 && read(master_, &byte, 1) == 1) got.push_back(byte);
+    }
+    return got;
+  }
+  void HangUp() {
+    if (master_ >= 0) close(master_);
+    master_ = -1;
+  }
+
+ private:
+  int master_ = -1;
+  int near_ = -1;
+  std::string path_;
+};
+
+class PosixPortIoTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(pty_.ok()) << "no pseudo-terminal"; }
+
+  std::uint8_t LineStatus() { return io_.In(kCom1Base + kLineStatus); }
+  // Bytes from the far end reach the near end's queue a moment after they
+  // are written.
+  bool WaitForDataReady() {
+    for (int tries = 0; tries < 200; ++tries) {
+      if (LineStatus() & kDataReady) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+  }
+  void ProgramLine(std::uint16_t divisor, std::uint8_t line_control) {
+    io_.Out(kCom1Base + kLineControl, kDivisorLatch);
+    io_.Out(kCom1Base + kData, divisor & 0xFF);
+    io_.Out(kCom1Base + kInterruptEnable, divisor >> 8);
+    io_.Out(kCom1Base + kLineControl, line_control);
+  }
+
+  PseudoTerminal pty_;
+  PosixPortIo io_{{{kCom1Base, pty_.path()}}};
+  SteadyClock clock_;
+  UartDriver driver_{io_, clock_};
+};
+
+TEST_F(PosixPortIoTest, InitPortMakesTheTerminalRaw9600EightNOneAndKeepsWhatItDoesNotSay) {
+  // A terminal in its everyday cooked state, at another speed.
+  termios cooked = pty_.Settings();
+  cooked.c_iflag |= ICRNL | IXON | IUTF8;
+  cooked.c_oflag |= OPOST | ONLCR;
+  cooked.c_lflag |= ICANON | ECHO | ISIG;
+  cooked.c_cflag |= HUPCL | PARENB | CSTOPB;
+  cfsetspeed(&cooked, B2400);
+  pty_.SetSettings(cooked);
+
+  driver_.InitPort(1);
+  const termios line = pty_.Settings();
+  EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B9600));
+  EXPECT_EQ(cfgetispeed(&line), static_cast<speed_t>(B9600));
+  EXPECT_EQ(line.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+  EXPECT_EQ(line.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+  EXPECT_EQ(line.c_iflag & (ICRNL | IXON | IXOFF | ISTRIP | INPCK), 0u);
+  EXPECT_EQ(line.c_oflag & OPOST, 0u);
+  EXPECT_EQ(line.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+  EXPECT_EQ(line.c_cc[VMIN], 0);
+  EXPECT_EQ(line.c_cc[VTIME], 0);
+  // Read, changed, written back: flags the registers do not speak of stay.
+  EXPECT_NE(line.c_iflag & IUTF8, 0u);
+  EXPECT_NE(line.c_cflag & HUPCL, 0u);
+}
+
+TEST_F(PosixPortIoTest, AnotherLineProgrammedShowsOnTheTerminal) {
+  // A pseudo-terminal keeps 8 data bits and no parity whatever it is told
+  // (TermiosLineTest covers those); speed, stop bits and the parity kind show.
+  ProgramLine(3, kEightDataBits | kTwoStopBits | kParityOn | kStickParity);
+  termios line = pty_.Settings();
+  EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B38400));
+  EXPECT_EQ(line.c_cflag & (CSTOPB | PARODD | CMSPAR),
+            static_cast<tcflag_t>(CSTOPB | PARODD | CMSPAR));
+
+  // A rate termios has no name for (115200 / 5) leaves the line as it was.
+  ProgramLine(5, kEightDataBits);
+  line = pty_.Settings();
+  EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B38400));
+  EXPECT_NE(line.c_cflag & CSTOPB, 0u);
+}
+
+TEST(TermiosLineTest, EachLineFormatGetsItsFlags) {
+  const struct {
+    LineSettings line;
+    speed_t speed;
+    tcflag_t flags;  // of CSIZE, CSTOPB, PARENB, PARODD, CMSPAR
+  } cases[] = {
+      {{9600, 8, false, Parity::kNone}, B9600, CS8},
+      {{115200, 7, true, Parity::kEven}, B115200, CS7 | CSTOPB | PARENB},
+      {{300, 6, false, Parity::kOdd}, B300, CS6 | PARENB | PARODD},
+      {{2400, 5, true, Parity::kMark}, B2400, CS5 | CSTOPB | PARENB | PARODD | CMSPAR},
+      {{50, 8, false, Parity::kSpace}, B50, CS8 | PARENB | CMSPAR},
+  };
+  for (const auto& c : cases) {
+    termios settings{};
+    settings.c_cflag = CS5 | CSTOPB | PARENB | PARODD | CMSPAR | HUPCL;
+    SetTermiosLine(c.line, &settings);
+    EXPECT_EQ(cfgetospeed(&settings), c.speed) << c.line.baud;
+    EXPECT_EQ(settings.c_cflag & (CSIZE | CSTOPB | PARENB | PARODD | CMSPAR), c.flags)
+        << c.line.baud;
+    EXPECT_NE(settings.c_cflag & HUPCL, 0u);
+  }
+}
+
+TEST_F(PosixPortIoTest, BytesGoOutAndComeInThroughTheRegisters) {
+  driver_.InitPort(1);
+  EXPECT_EQ(LineStatus(), kHoldingEmpty | kTransmitterEmpty);
+  // No modem lines on a pseudo-terminal: the unit counts as ready.
+  EXPECT_EQ(io_.In(kCom1Base + kModemStatus), kModemLinesAssumedUp);
+
+  io_.Out(kCom1Base + kData, 0x1A);
+  EXPECT_EQ(pty_.Receive(1), "\x1A");
+  pty_.Send("\x06\x15");
+  ASSERT_TRUE(WaitForDataReady());
+  EXPECT_EQ(io_.In(kCom1Base + kData), 0x06);
+  EXPECT_EQ(io_.In(kCom1Base + kData), 0x15);
+  EXPECT_EQ(LineStatus() & kDataReady, 0);
+  EXPECT_EQ(io_.In(kCom1Base + kData), 0) << "an empty receiver reads zero";
+
+  // The driver's whole exchange, with the far end answering late.
+  std::thread unit([&] {
+    const std::string byte = pty_.Receive(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    pty_.Send("\x06");
+  });
+  EXPECT_EQ(driver_.SendByte(1, 'K'), SendStatus::kSent);
+  unit.join();
+  EXPECT_EQ(LineStatus() & kDataReady, 0) << "the answer was not taken";
+}
+
+TEST_F(PosixPortIoTest, AWaitForAnAnswerSleepsInsteadOfSpinning) {
+  driver_.InitPort(1);
+  const std::clock_t cpu_before = std::clock();
+  const auto before = std::chrono::steady_clock::now();
+  EXPECT_EQ(driver_.SendByte(1, 'K'), SendStatus::kNoAnswer);  // nobody answers
+  const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - before;
+  const double cpu = static_cast<double>(std::clock() - cpu_before) / CLOCKS_PER_SEC;
+  EXPECT_GE(wall.count(), UartDriver::kTimeLimitMs / 1000.0);
+  EXPECT_LT(cpu, wall.count() / 4) << "the status reads spun for the whole wait";
+
+  // An answer that comes during such a wait is seen.
+  ASSERT_EQ(pty_.Receive(1), "K");
+  std::thread unit([&] {
+    pty_.Receive(1);
+    pty_.Send("\x06");
+  });
+  EXPECT_EQ(driver_.SendByte(1, 'L'), SendStatus::kSent);
+  unit.join();
+}
+
+TEST_F(PosixPortIoTest, ClearingTheReceiveFifoDropsWaitingBytes) {
+  driver_.InitPort(1);
+  pty_.Send("stale");
+  ASSERT_TRUE(WaitForDataReady());
+  io_.Out(kCom1Base + kFifoControl, kFifoEnable | kClearReceiver | kClearTransmitter);
+  EXPECT_EQ(LineStatus() & kDataReady, 0);
+}
+
+TEST_F(PosixPortIoTest, ThePortIsHeldExclusivelyAndLeftFreeAfterwards) {
+  {
+    PosixPortIo first({{kCom1Base, pty_.path()}});
+    ASSERT_TRUE(first.Present(kCom1Base));
+    EXPECT_TRUE(pty_.Exclusive());
+
+    PosixPortIo second({{kCom1Base, pty_.path()}});
+    EXPECT_FALSE(second.Present(kCom1Base));
+    const PortError error = second.LastError(kCom1Base);
+    EXPECT_EQ(error.problem, PortProblem::kInUse);
+    // Root passes TIOCEXCL and meets the flock; anyone else meets TIOCEXCL.
+    EXPECT_TRUE(error.system_code == EWOULDBLOCK || error.system_code == EBUSY)
+        << error.system_code;
+    EXPECT_TRUE(first.Present(kCom1Base)) << "the refused opener took the port down";
+  }
+  // The mark belongs to the terminal, which lives on in other hands.
+  EXPECT_FALSE(pty_.Exclusive());
+  EXPECT_TRUE(io_.Present(kCom1Base));
+}
+
+TEST_F(PosixPortIoTest, ADeviceThatIsNoSerialLineIsNoPort) {
+  PosixPortIo io({{kCom1Base, "/dev/korvel-no-such-device"}, {kCom2Base, "/dev/null"}});
+  EXPECT_FALSE(io.Present(kCom1Base));
+  EXPECT_EQ(io.LastError(kCom1Base).problem, PortProblem::kNoSuchPort);
+  EXPECT_EQ(io.LastError(kCom1Base).system_code, ENOENT);
+  EXPECT_EQ(io.In(kCom1Base + kLineStatus), kNothingThere);
+  EXPECT_FALSE(io.Present(kCom2Base));
+  EXPECT_EQ(io.LastError(kCom2Base).problem, PortProblem::kNoSuchPort);
+  EXPECT_EQ(io.LastError(kCom2Base).system_code, ENOTTY);
+
+  EXPECT_EQ(ProblemForOpenErrno(EACCES), PortProblem::kAccessDenied);
+  EXPECT_EQ(ProblemForOpenErrno(EPERM), PortProblem::kAccessDenied);
+  EXPECT_EQ(ProblemForOpenErrno(EBUSY), PortProblem::kInUse);
+  EXPECT_EQ(ProblemForOpenErrno(ENOMEM), PortProblem::kOther);
+}
+
+TEST_F(PosixPortIoTest, AHangUpMakesThePortAbsentAndNoByteCountsAsSent) {
+  driver_.InitPort(1);
+  ASSERT_TRUE(io_.Present(kCom1Base));
+  pty_.HangUp();
+  EXPECT_EQ(driver_.SendByte(1, 'K'), SendStatus::kPortMissing);
+  EXPECT_FALSE(io_.Present(kCom1Base));
+  const PortError error = io_.LastError(kCom1Base);
+  EXPECT_EQ(error.problem, PortProblem::kWentAway);
+  EXPECT_EQ(error.system_code, EIO);
+  EXPECT_EQ(LineStatus(), kNothingThere);
+}
+
+}  // namespace
