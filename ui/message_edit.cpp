@@ -2,12 +2,12 @@
 
 #include <iterator>
 
+#include "banner/typed_text.h"
+
 namespace {
 
 constexpr UINT kBackspace = 0x08;
 constexpr UINT kEnter = 0x0D;
-constexpr UINT kFirstPrintable = 0x20;  // space
-constexpr UINT kLastPrintable = 0x7E;   // tilde
 
 }  // namespace
 
@@ -23,7 +23,7 @@ const MessageMap* CMessageEdit::GetMessageMap() const { return &messageMap; }
 void CMessageEdit::OnChar(UINT nChar, UINT nRepCnt, UINT nFlags) {
   // Enter makes a line break while another line fits; the control itself
   // refuses it on its last line.
-  if ((nChar >= kFirstPrintable && nChar <= kLastPrintable) || nChar == kEnter) {
+  if ((nChar >= kFirstTypedCharacter && nChar <= kLastTypedCharacter) || nChar == kEnter) {
     DefWindowProcA(WM_CHAR, nChar, MAKELPARAM(nRepCnt, nFlags));
   }
   // One press, one deletion.
