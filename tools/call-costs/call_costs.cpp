@@ -3,7 +3,8 @@
 //   call-costs [--port COM1|none] [--rounds N] [--bar-cycles N]
 // Prints one line per call: name, median and 90th percentile in
 // microseconds, repetitions; also whole bytes out and answered, without and
-// with a bar step each. A unit must answer each byte written to the port
+// with a bar step each, and a bar step timed between bytes as well as back to
+// back. A unit must answer each byte written to the port
 // (tools/korvel-call-costs puts one there); "--port none" leaves the serial
 // calls out.
 #include <windows.h>
@@ -188,15 +189,20 @@ void TimeSerialCalls(const std::string& name, int rounds, HWND bar, const Stopwa
 
   SerialRows ignored;
   Row stepped{"byte out and answered, then a bar step", {}, 0};
+  Row step{"bar step (PBM_SETPOS), between bytes", {}, 0};
   for (int round = 0; round < rounds; ++round) {
     const LONGLONG start = Stopwatch::Now();
     RoundTrip(port, name, watch, ignored);
+    const LONGLONG answered = Stopwatch::Now();
     SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(round % (kBarEnd + 1)), 0);
-    stepped.us.push_back(watch.Us(start, Stopwatch::Now()));
+    const LONGLONG end = Stopwatch::Now();
+    step.us.push_back(watch.Us(answered, end));
+    stepped.us.push_back(watch.Us(start, end));
   }
   CloseHandle(port);
 
-  for (Row* row : {&calls.status, &calls.read_byte, &calls.read_none, &calls.write, &bytes, &stepped}) {
+  for (Row* row :
+       {&calls.status, &calls.read_byte, &calls.read_none, &calls.write, &bytes, &stepped, &step}) {
     rows.push_back(std::move(*row));
   }
 }
@@ -261,7 +267,7 @@ HWND ShowProgressBar() {
 // Stepped through its range as a run steps it: no messages are handled
 // between steps, so each step paints (or not) on its own.
 Row TimeProgressSteps(HWND bar, int cycles, const Stopwatch& watch) {
-  Row row{"progress step (PBM_SETPOS)", {}, 0};
+  Row row{"bar step (PBM_SETPOS), back to back", {}, 0};
   for (int cycle = 0; cycle < cycles; ++cycle) {
     for (int position = 0; position <= kBarEnd; ++position) {
       const LONGLONG start = Stopwatch::Now();
