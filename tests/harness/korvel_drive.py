@@ -121,9 +121,13 @@ class Control:
 
 
 class Session:
+    """headless: Wine's null graphics driver and no display; clicks and typing
+    then go to the windows as messages (window-probe), and there is nothing to
+    take a screenshot of."""
+
     def __init__(self, workdir, arch=None, win_build=None,
                  native_build=os.path.join(TOP, "build", "native"), com1="sim", com2="none",
-                 unit_args=(), display=None, prefix=None, exe=None):
+                 unit_args=(), display=None, prefix=None, exe=None, headless=False):
         self.workdir = os.path.abspath(workdir)
         self.arch = arch or default_arch()
         self.win_build = win_build or os.path.join(
@@ -133,7 +137,9 @@ class Session:
         self.com1, self.com2 = com1, com2
         self.unit_args = list(unit_args)
         self.display = display
-        self.prefix = prefix or os.path.join(self.workdir, "prefix-" + self.arch)
+        self.headless = headless
+        self.prefix = prefix or os.path.join(
+            self.workdir, "prefix-%s%s" % (self.arch, "-headless" if headless else ""))
         self.unit_log = os.path.join(self.workdir, "unit-bytes.log")
         self.frames_file = os.path.join(self.workdir, "unit-frames.txt")
         self.unit_out = os.path.join(self.workdir, "unit-display.txt")
@@ -153,9 +159,12 @@ class Session:
         return self
 
     def _start(self, timeout):
-        if self.display is None:
-            self._start_xvfb()
-        self.env = dict(os.environ, DISPLAY=self.display)
+        if self.headless:
+            self.env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+        else:
+            if self.display is None:
+                self._start_xvfb()
+            self.env = dict(os.environ, DISPLAY=self.display)
         for path in (self.unit_log, self.frames_file):
             if os.path.exists(path):
                 os.remove(path)
@@ -167,7 +176,8 @@ class Session:
         # In a session of its own, so that everything it starts can be stopped
         # together; told to stop should this script die.
         self._launcher = subprocess.Popen(
-            [os.path.join(TOP, "tools", "korvel-wine"), "--bare-display", "--arch", self.arch,
+            [os.path.join(TOP, "tools", "korvel-wine"),
+             "--headless" if self.headless else "--bare-display", "--arch", self.arch,
              "--prefix", self.prefix, "--com1", self.com1, "--com2", self.com2,
              "--wait-ready", ready, "--exe", self.exe,
              "--unit", os.path.join(self.native_build, "tools", "korvel-unit", "korvel-unit"),
@@ -266,6 +276,8 @@ class Session:
 
     def screenshot(self, path):
         """The screen cut down to what is on it (the display is black elsewhere)."""
+        if self.headless:
+            raise DriveError("a headless session has no screen to take")
         subprocess.run(["import", "-display", self.display, "-window", "root",
                         "-trim", "+repage", path], check=True)
 
@@ -287,11 +299,30 @@ class Session:
     def _xdotool(self, *args):
         subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env, check=True)
 
-    def click(self, control_id, title=MAIN_TITLE):
+    def click(self, control_id, title=MAIN_TITLE, wait=False):
+        """Clicks a control. Headless, wait: returns once the window has handled
+        the click, so that nothing of the click is still going on meanwhile."""
+        if self.headless:
+            how = "press" if wait else "click"
+            if self._wine(self.probe, how, title, str(control_id), timeout=90).returncode:
+                raise DriveError("no control %d in %r to click" % (control_id, title))
+            return
         c = self.control(control_id, title)
         self._xdotool("mousemove", "--sync", c.x, c.y, "click", "1")
 
-    def type(self, text):
+    def click_at(self, control):
+        """Clicks where a control was found (Control), with nothing else run
+        first; on a display only."""
+        self._xdotool("mousemove", "--sync", control.x, control.y, "click", "1")
+
+    def type(self, text, control_id=None, title=MAIN_TITLE):
+        """Types into the focused control; headless, into control_id."""
+        if self.headless:
+            typed = self._wine(self.probe, "type", title, str(control_id),
+                               text.encode("latin-1").hex(), timeout=30)
+            if typed.returncode:
+                raise DriveError("no control %s in %r to type into" % (control_id, title))
+            return
         self._xdotool("type", "--delay", "30", text)
 
     def key(self, *names):
