@@ -201,8 +201,6 @@ void CProgrammerDialog::SetProgress(int position) {
   m_progress.SetPos(position);
   const std::int64_t now = m_clock.NowMs();
   if (now - m_barDrawnMs < kBarFrameMs) return;
-  m_progress.SetRedraw(TRUE);
-  m_progress.RedrawNow();
-  m_progress.SetRedraw(FALSE);
+  m_progress.PrintOntoParent();
   m_barDrawnMs = now;
 }

@@ -101,6 +101,16 @@ void CWnd::RedrawNow() {
   ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
+void CWnd::PrintOntoParent() {
+  HWND parent = ::GetParent(m_hWnd);
+  POINT origin{0, 0};
+  ::MapWindowPoints(m_hWnd, parent, &origin, 1);
+  HDC dc = ::GetDC(parent);
+  ::SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
+  SendMessageA(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  ::ReleaseDC(parent, dc);
+}
+
 int CWnd::MessageBoxA(const char* text, const char* caption, UINT type) {
   const std::string name = caption != nullptr ? std::string(caption) : ApplicationName();
   return ::MessageBoxA(m_hWnd, text, name.c_str(), type);

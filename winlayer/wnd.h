@@ -33,6 +33,9 @@ class CWnd : public CCmdTarget {
   void SetRedraw(BOOL redraw);
   // Draws the whole window again, now.
   void RedrawNow();
+  // Has a child window draw its client area, as it is now, onto its parent
+  // where it lies; also while its own drawing is off.
+  void PrintOntoParent();
 
   // A message box owned by this window; with no caption of its own it carries
   // the application's name.

@@ -87,7 +87,7 @@ WNDPROC barProc = nullptr;
 
 LRESULT CALLBACK RecordBar(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == PBM_SETPOS) barPositions.push_back(static_cast<int>(wParam));
-  if (message == WM_PAINT) {
+  if (message == WM_PAINT || message == WM_PRINTCLIENT) {
     barDrawn.push_back(static_cast<int>(::CallWindowProcA(barProc, hwnd, PBM_GETPOS, 0, 0)));
   }
   return ::CallWindowProcA(barProc, hwnd, message, wParam, lParam);
