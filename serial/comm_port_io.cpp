@@ -11,6 +11,9 @@ namespace {
 using namespace uart;
 
 constexpr DWORD kWriteTimeoutMs = 1000;
+// The longest a status read waits for a byte: short beside the driver's
+// time limits, which it counts across reads.
+constexpr DWORD kIdleWaitMs = 50;
 
 BYTE DcbParity(Parity parity) {
   switch (parity) {
@@ -85,7 +88,7 @@ class CommDevice : public SerialDevice {
     EscapeCommFunction(handle_, (modem_control & kRts) ? SETRTS : CLRRTS);
   }
 
-  std::uint8_t LineStatus(bool /*idle*/) override {
+  std::uint8_t LineStatus(bool idle) override {
     // One call gives both queues: the status register is polled hard.
     DWORD errors = 0;
     COMSTAT status{};
@@ -93,8 +96,16 @@ class CommDevice : public SerialDevice {
       Gone(static_cast<int>(GetLastError()));
       return kNothingThere;
     }
+    if (idle && !pending_ && status.cbInQue == 0 && status.cbOutQue == 0) {
+      // Waiting for the unit's answer: a read that waits for a byte wakes as
+      // soon as one comes, and leaves the processor meanwhile to the unit's
+      // end of the line and to Wine, which a spinning poll would keep from
+      // them. The byte it brings is the receive buffer's.
+      DWORD count = 0;
+      pending_ = ReadFile(handle_, &pending_byte_, 1, &count, nullptr) && count == 1;
+    }
     std::uint8_t value = 0;
-    if (status.cbInQue > 0) value |= kDataReady;
+    if (pending_ || status.cbInQue > 0) value |= kDataReady;
     if (status.cbOutQue == 0) value |= kHoldingEmpty | kTransmitterEmpty;
     if (errors & CE_OVERRUN) value |= kOverrun;
     if (errors & CE_RXPARITY) value |= kParityError;
@@ -119,6 +130,14 @@ class CommDevice : public SerialDevice {
   }
 
   std::uint8_t ReceiveByte() override {
+    if (pending_) {
+      pending_ = false;
+      return pending_byte_;
+    }
+    // Only a byte that is there: a read would otherwise wait for one.
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(handle_, &errors, &status) || status.cbInQue == 0) return 0;
     std::uint8_t value = 0;
     DWORD count = 0;
     if (!ReadFile(handle_, &value, 1, &count, nullptr) || count != 1) return 0;
@@ -131,12 +150,15 @@ class CommDevice : public SerialDevice {
   }
 
   void Clear(bool receiver, bool transmitter) override {
+    if (receiver) pending_ = false;
     PurgeComm(handle_, (receiver ? PURGE_RXCLEAR : 0) | (transmitter ? PURGE_TXCLEAR : 0));
   }
 
  private:
   HANDLE handle_;
   bool modem_lines_unsupported_ = false;
+  bool pending_ = false;  // a byte read while waiting, not yet taken
+  std::uint8_t pending_byte_ = 0;
 };
 
 }  // namespace
@@ -178,7 +200,11 @@ std::unique_ptr<SerialDevice> CommPortIo::OpenDevice(const std::string& name, Po
   DCB settings{};
   settings.DCBlength = sizeof settings;
   COMMTIMEOUTS timeouts{};
-  timeouts.ReadIntervalTimeout = MAXDWORD;  // with both totals 0: reads never wait
+  // A read gives at once what has come; when nothing has, it waits up to
+  // kIdleWaitMs for one byte.
+  timeouts.ReadIntervalTimeout = MAXDWORD;
+  timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+  timeouts.ReadTotalTimeoutConstant = kIdleWaitMs;
   timeouts.WriteTotalTimeoutConstant = kWriteTimeoutMs;
   if (!GetCommState(handle, &settings) || !SetCommTimeouts(handle, &timeouts)) {
     const DWORD code = GetLastError();
