@@ -61,9 +61,10 @@ run: native
 	else tools/korvel-demo --arch $$arch; fi
 
 # The window's runs, then korvel-program's beside the floor of the line.
-bench: native
-	@arch=$$(tools/wine-arch) || exit 1; \
-	$(MAKE) --no-print-directory win-$$arch && tools/korvel-bench --arch $$arch && \
+# The window in each Windows build this machine runs, headless and on a
+# display; then korvel-program.
+bench: win native
+	tools/korvel-bench
 	tools/korvel-program-bench --native-build $(BUILD)/native
 
 # korvel-<version>-win32.zip and -win64.zip with SHA256SUMS in build/dist.
