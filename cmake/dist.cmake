@@ -1,6 +1,7 @@
 # cmake -DSOURCE_DIR=... -DWIN32_BUILD=... -DWIN64_BUILD=... -DOUT=... -P dist.cmake
 # Writes korvel-<version>-win32.zip and korvel-<version>-win64.zip, each a
-# folder with korvel.exe and a README.txt for Windows users, and SHA256SUMS.
+# folder with korvel.exe, the command-line korvel-program.exe and a README.txt
+# for Windows users, and SHA256SUMS.
 include(${CMAKE_CURRENT_LIST_DIR}/version.cmake)
 korvel_version(version)
 
@@ -13,21 +14,24 @@ string(REPLACE "\n" "\r\n" readme "${readme}")
 set(sums "")
 foreach(flavour win32 win64)
   if(flavour STREQUAL win32)
-    set(exe ${WIN32_BUILD}/app/korvel.exe)
+    set(build ${WIN32_BUILD})
   else()
-    set(exe ${WIN64_BUILD}/app/korvel.exe)
-  endif()
-  if(NOT EXISTS ${exe})
-    message(FATAL_ERROR "${exe} is not built; 'make win' builds it")
+    set(build ${WIN64_BUILD})
   endif()
   set(name korvel-${version}-${flavour})
   set(stage ${OUT}/stage/${name})
   file(MAKE_DIRECTORY ${stage})
-  file(COPY ${exe} DESTINATION ${stage})
+  foreach(exe ${build}/app/korvel.exe ${build}/cli/korvel-program.exe)
+    if(NOT EXISTS ${exe})
+      message(FATAL_ERROR "${exe} is not built; 'make win' builds it")
+    endif()
+    file(COPY ${exe} DESTINATION ${stage})
+  endforeach()
   file(WRITE ${stage}/README.txt "${readme}")
   # A fixed time stamp: the same build gives the same archive.
   execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${OUT}/${name}.zip --format=zip
-                          --mtime=2026-01-01 ${name}/korvel.exe ${name}/README.txt
+                          --mtime=2026-01-01 ${name}/korvel.exe ${name}/korvel-program.exe
+                          ${name}/README.txt
                   WORKING_DIRECTORY ${OUT}/stage RESULT_VARIABLE failed)
   if(failed)
     message(FATAL_ERROR "could not write ${OUT}/${name}.zip")

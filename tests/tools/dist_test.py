@@ -23,10 +23,10 @@ class DistTest(unittest.TestCase):
         with tempfile.TemporaryDirectory() as work:
             builds = {}
             for flavour in ("win32", "win64"):
-                app = os.path.join(work, flavour, "app")
-                os.makedirs(app)
-                with open(os.path.join(app, "korvel.exe"), "wb") as f:
-                    f.write(b"MZ program for " + flavour.encode())
+                for folder, program in (("app", "korvel.exe"), ("cli", "korvel-program.exe")):
+                    os.makedirs(os.path.join(work, flavour, folder))
+                    with open(os.path.join(work, flavour, folder, program), "wb") as f:
+                        f.write(b"MZ %s for %s" % (program.encode(), flavour.encode()))
                 builds[flavour] = os.path.join(work, flavour)
             out = os.path.join(work, "dist")
             subprocess.run(["cmake", "-DSOURCE_DIR=" + TOP, "-DWIN32_BUILD=" + builds["win32"],
@@ -41,9 +41,11 @@ class DistTest(unittest.TestCase):
                 folder = name[:-len(".zip")]
                 with zipfile.ZipFile(os.path.join(out, name)) as archive:
                     self.assertEqual(sorted(archive.namelist()),
-                                     [folder + "/README.txt", folder + "/korvel.exe"])
-                    self.assertEqual(archive.read(folder + "/korvel.exe"),
-                                     b"MZ program for " + flavour.encode())
+                                     [folder + "/README.txt", folder + "/korvel-program.exe",
+                                      folder + "/korvel.exe"])
+                    for program in ("korvel.exe", "korvel-program.exe"):
+                        self.assertEqual(archive.read(folder + "/" + program),
+                                         b"MZ %s for %s" % (program.encode(), flavour.encode()))
                     readme = archive.read(folder + "/README.txt")
                 self.assertIn(b"COM1 or COM2", readme)
                 self.assertNotIn(b"\n", readme.replace(b"\r\n", b""), "Windows line ends")
