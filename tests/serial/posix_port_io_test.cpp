@@ -2,9 +2,8 @@
 // registers become on the terminal, as termios and the far end see it.
 #include "serial/posix_port_io.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/ioctl.h>
+#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 #include <ctime>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "serial/monotonic_clock.h"
 #include "serial/uart_driver.h"
@@ -24,68 +24,44 @@ namespace {
 
 using namespace uart;
 
-// A pseudo-terminal: the far end (master) in the test's hands, and a handle
-// of its own on the near end, so that termios can be read there and the
-// terminal outlives the stand-in, as korvel-unit keeps it.
-class PseudoTerminal {
- public:
+// The far end (master) in the test's hands, and a handle of its own on the
+// near end, so that termios can be read there and the terminal outlives the
+// stand-in, as korvel-unit keeps it.
+struct PseudoTerminal {
   PseudoTerminal() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    char name[128] = {};
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 ||
-        ptsname_r(master_, name, sizeof name) != 0) {
-      return;
-    }
-    path_ = name;
-    near_ = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (openpty(&master, &near, nullptr, nullptr, nullptr) == 0) path = ttyname(near);
   }
   ~PseudoTerminal() {
-    if (near_ >= 0) close(near_);
-    HangUp();
+    close(near);
+    close(master);
   }
-
-  bool ok() const { return near_ >= 0; }
-  const std::string& path() const { return path_; }
   termios Settings() const {
     termios settings{};
-    tcgetattr(near_, &settings);
+    tcgetattr(near, &settings);
     return settings;
   }
-  void SetSettings(const termios& settings) { tcsetattr(near_, TCSANOW, &settings); }
-  bool Exclusive() const {
-    int exclusive = 0;
-    ioctl(near_, TIOCGEXCL, &exclusive);
-    return exclusive != 0;
-  }
-
   void Send(const std::string& bytes) {
-    ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    ASSERT_EQ(write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   }
   // What has come from the near end within a second, up to count bytes.
   std::string Receive(std::size_t count) {
     std::string got;
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     while (got.size() < count && std::chrono::steady_clock::now() < give_up) {
-      pollfd ready{master_, POLLIN, 0};
+      pollfd ready{master, POLLIN, 0};
       char byte = 0;
-      if (poll(&ready, 1, 10) > 0 && read(master_, &byte, 1) == 1) got.push_back(byte);
+      if (poll(&ready, 1, 10) > 0 && read(master, &byte, 1) == 1) got.push_back(byte);
     }
     return got;
   }
-  void HangUp() {
-    if (master_ >= 0) close(master_);
-    master_ = -1;
-  }
 
- private:
-  int master_ = -1;
-  int near_ = -1;
-  std::string path_;
+  int master = -1, near = -1;
+  std::string path;
 };
 
 class PosixPortIoTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(pty_.ok()) << "no pseudo-terminal"; }
+  void SetUp() override { ASSERT_FALSE(pty_.path.empty()) << "no pseudo-terminal"; }
 
   std::uint8_t LineStatus() { return io_.In(kCom1Base + kLineStatus); }
   // Bytes from the far end reach the near end's queue a moment after they
@@ -97,15 +73,9 @@ class PosixPortIoTest : public ::testing::Test {
     }
     return false;
   }
-  void ProgramLine(std::uint16_t divisor, std::uint8_t line_control) {
-    io_.Out(kCom1Base + kLineControl, kDivisorLatch);
-    io_.Out(kCom1Base + kData, divisor & 0xFF);
-    io_.Out(kCom1Base + kInterruptEnable, divisor >> 8);
-    io_.Out(kCom1Base + kLineControl, line_control);
-  }
 
   PseudoTerminal pty_;
-  PosixPortIo io_{{{kCom1Base, pty_.path()}}};
+  PosixPortIo io_{{{kCom1Base, pty_.path}}};
   SteadyClock clock_;
   UartDriver driver_{io_, clock_};
 };
@@ -118,10 +88,10 @@ TEST_F(PosixPortIoTest, InitPortMakesTheTerminalRaw9600EightNOneAndKeepsWhatItDo
   cooked.c_lflag |= ICANON | ECHO | ISIG;
   cooked.c_cflag |= HUPCL | PARENB | CSTOPB;
   cfsetspeed(&cooked, B2400);
-  pty_.SetSettings(cooked);
+  tcsetattr(pty_.near, TCSANOW, &cooked);
 
   driver_.InitPort(1);
-  const termios line = pty_.Settings();
+  termios line = pty_.Settings();
   EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B9600));
   EXPECT_EQ(cfgetispeed(&line), static_cast<speed_t>(B9600));
   EXPECT_EQ(line.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
@@ -135,22 +105,23 @@ TEST_F(PosixPortIoTest, InitPortMakesTheTerminalRaw9600EightNOneAndKeepsWhatItDo
   // Read, changed, written back: flags the registers do not speak of stay.
   EXPECT_NE(line.c_iflag & IUTF8, 0u);
   EXPECT_NE(line.c_cflag & HUPCL, 0u);
-}
 
-TEST_F(PosixPortIoTest, AnotherLineProgrammedShowsOnTheTerminal) {
-  // A pseudo-terminal keeps 8 data bits and no parity whatever it is told
-  // (TermiosLineTest covers those); speed, stop bits and the parity kind show.
-  ProgramLine(3, kEightDataBits | kTwoStopBits | kParityOn | kStickParity);
-  termios line = pty_.Settings();
-  EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B38400));
-  EXPECT_EQ(line.c_cflag & (CSTOPB | PARODD | CMSPAR),
-            static_cast<tcflag_t>(CSTOPB | PARODD | CMSPAR));
-
-  // A rate termios has no name for (115200 / 5) leaves the line as it was.
-  ProgramLine(5, kEightDataBits);
-  line = pty_.Settings();
-  EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B38400));
-  EXPECT_NE(line.c_cflag & CSTOPB, 0u);
+  // Another line shows: speed, stop bits and the parity kind (a pseudo-terminal
+  // keeps 8 data bits and no parity whatever it is told; TermiosLineTest
+  // covers those). A rate termios has no name for (115200 / 5) leaves the
+  // line as it was.
+  const std::uint8_t two_stop_mark = kEightDataBits | kTwoStopBits | kParityOn | kStickParity;
+  for (const auto& [divisor, format] : {std::pair<int, std::uint8_t>{3, two_stop_mark},
+                                        std::pair<int, std::uint8_t>{5, kEightDataBits}}) {
+    io_.Out(kCom1Base + kLineControl, kDivisorLatch);
+    io_.Out(kCom1Base + kData, divisor & 0xFF);
+    io_.Out(kCom1Base + kInterruptEnable, divisor >> 8);
+    io_.Out(kCom1Base + kLineControl, format);
+    line = pty_.Settings();
+    EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B38400)) << divisor;
+    EXPECT_EQ(line.c_cflag & (CSTOPB | PARODD | CMSPAR),
+              static_cast<tcflag_t>(CSTOPB | PARODD | CMSPAR)) << divisor;
+  }
 }
 
 TEST(TermiosLineTest, EachLineFormatGetsItsFlags) {
@@ -191,9 +162,14 @@ TEST_F(PosixPortIoTest, BytesGoOutAndComeInThroughTheRegisters) {
   EXPECT_EQ(LineStatus() & kDataReady, 0);
   EXPECT_EQ(io_.In(kCom1Base + kData), 0) << "an empty receiver reads zero";
 
-  // The driver's whole exchange, with the far end answering late.
+  pty_.Send("stale");
+  ASSERT_TRUE(WaitForDataReady());
+  io_.Out(kCom1Base + kFifoControl, kFifoEnable | kClearReceiver | kClearTransmitter);
+  EXPECT_EQ(LineStatus() & kDataReady, 0) << "clearing the receive FIFO left bytes";
+
+  // The driver's whole exchange, with the far end answering while it waits.
   std::thread unit([&] {
-    const std::string byte = pty_.Receive(1);
+    pty_.Receive(1);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     pty_.Send("\x06");
   });
@@ -211,71 +187,17 @@ TEST_F(PosixPortIoTest, AWaitForAnAnswerSleepsInsteadOfSpinning) {
   const double cpu = static_cast<double>(std::clock() - cpu_before) / CLOCKS_PER_SEC;
   EXPECT_GE(wall.count(), UartDriver::kTimeLimitMs / 1000.0);
   EXPECT_LT(cpu, wall.count() / 4) << "the status reads spun for the whole wait";
-
-  // An answer that comes during such a wait is seen.
-  ASSERT_EQ(pty_.Receive(1), "K");
-  std::thread unit([&] {
-    pty_.Receive(1);
-    pty_.Send("\x06");
-  });
-  EXPECT_EQ(driver_.SendByte(1, 'L'), SendStatus::kSent);
-  unit.join();
 }
 
-TEST_F(PosixPortIoTest, ClearingTheReceiveFifoDropsWaitingBytes) {
-  driver_.InitPort(1);
-  pty_.Send("stale");
-  ASSERT_TRUE(WaitForDataReady());
-  io_.Out(kCom1Base + kFifoControl, kFifoEnable | kClearReceiver | kClearTransmitter);
-  EXPECT_EQ(LineStatus() & kDataReady, 0);
-}
-
-TEST_F(PosixPortIoTest, ThePortIsHeldExclusivelyAndLeftFreeAfterwards) {
-  {
-    PosixPortIo first({{kCom1Base, pty_.path()}});
-    ASSERT_TRUE(first.Present(kCom1Base));
-    EXPECT_TRUE(pty_.Exclusive());
-
-    PosixPortIo second({{kCom1Base, pty_.path()}});
-    EXPECT_FALSE(second.Present(kCom1Base));
-    const PortError error = second.LastError(kCom1Base);
-    EXPECT_EQ(error.problem, PortProblem::kInUse);
-    // Root passes TIOCEXCL and meets the flock; anyone else meets TIOCEXCL.
-    EXPECT_TRUE(error.system_code == EWOULDBLOCK || error.system_code == EBUSY)
-        << error.system_code;
-    EXPECT_TRUE(first.Present(kCom1Base)) << "the refused opener took the port down";
-  }
-  // The mark belongs to the terminal, which lives on in other hands.
-  EXPECT_FALSE(pty_.Exclusive());
-  EXPECT_TRUE(io_.Present(kCom1Base));
-}
-
-TEST_F(PosixPortIoTest, ADeviceThatIsNoSerialLineIsNoPort) {
-  PosixPortIo io({{kCom1Base, "/dev/korvel-no-such-device"}, {kCom2Base, "/dev/null"}});
-  EXPECT_FALSE(io.Present(kCom1Base));
-  EXPECT_EQ(io.LastError(kCom1Base).problem, PortProblem::kNoSuchPort);
-  EXPECT_EQ(io.LastError(kCom1Base).system_code, ENOENT);
-  EXPECT_EQ(io.In(kCom1Base + kLineStatus), kNothingThere);
-  EXPECT_FALSE(io.Present(kCom2Base));
-  EXPECT_EQ(io.LastError(kCom2Base).problem, PortProblem::kNoSuchPort);
-  EXPECT_EQ(io.LastError(kCom2Base).system_code, ENOTTY);
-
-  EXPECT_EQ(ProblemForOpenErrno(EACCES), PortProblem::kAccessDenied);
-  EXPECT_EQ(ProblemForOpenErrno(EPERM), PortProblem::kAccessDenied);
-  EXPECT_EQ(ProblemForOpenErrno(EBUSY), PortProblem::kInUse);
-  EXPECT_EQ(ProblemForOpenErrno(ENOMEM), PortProblem::kOther);
-}
-
-TEST_F(PosixPortIoTest, AHangUpMakesThePortAbsentAndNoByteCountsAsSent) {
-  driver_.InitPort(1);
-  ASSERT_TRUE(io_.Present(kCom1Base));
-  pty_.HangUp();
-  EXPECT_EQ(driver_.SendByte(1, 'K'), SendStatus::kPortMissing);
-  EXPECT_FALSE(io_.Present(kCom1Base));
-  const PortError error = io_.LastError(kCom1Base);
-  EXPECT_EQ(error.problem, PortProblem::kWentAway);
-  EXPECT_EQ(error.system_code, EIO);
-  EXPECT_EQ(LineStatus(), kNothingThere);
+// Only sorting is checked here: korvel-program's tests meet a missing device,
+// one that is no terminal, a busy one and one without permission.
+TEST(ProblemForOpenErrnoTest, SortsTheSystemsReasonsIntoWhatTheUserCanDo) {
+  const std::pair<int, PortProblem> cases[] = {
+      {ENOENT, PortProblem::kNoSuchPort}, {ENOTTY, PortProblem::kNoSuchPort},
+      {EIO, PortProblem::kNoSuchPort},    {EBUSY, PortProblem::kInUse},
+      {EWOULDBLOCK, PortProblem::kInUse}, {EACCES, PortProblem::kAccessDenied},
+      {EPERM, PortProblem::kAccessDenied}, {ENOMEM, PortProblem::kOther}};
+  for (const auto& [code, problem] : cases) EXPECT_EQ(ProblemForOpenErrno(code), problem) << code;
 }
 
 }  // namespace
