@@ -13,8 +13,10 @@ namespace {
 
 std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
-void Feed(KorvelUnit& unit, const std::string& bytes) {
+KorvelUnit Fed(const std::string& bytes) {
+  KorvelUnit unit;
   for (char byte : bytes) unit.Receive(static_cast<std::uint8_t>(byte));
+  return unit;
 }
 
 TEST(KorvelUnitTest, AnswersEachByteAsItsBehaviourSays) {
@@ -37,38 +39,27 @@ TEST(KorvelUnitTest, AnswersEachByteAsItsBehaviourSays) {
 }
 
 TEST(KorvelUnitTest, CutsTheStreamAfterEachEndByte) {
-  KorvelUnit unit;
-  Feed(unit, "AB\x1A\x1A" "CD");
-  EXPECT_THAT(unit.Frames(), ElementsAre(Bytes("AB\x1A"), Bytes("\x1A")));  // CD is unfinished
+  EXPECT_THAT(Fed("AB\x1A\x1A" "CD").Frames(),
+              ElementsAre(Bytes("AB\x1A"), Bytes("\x1A")));  // CD is unfinished
 }
 
-struct DisplayCase {
-  const char* name;
-  std::string stream;
-  std::string first, second;  // before padding to 28
-};
-
-class KorvelUnitDisplayTest : public ::testing::TestWithParam<DisplayCase> {};
-
-TEST_P(KorvelUnitDisplayTest, ShowsTheLastCompleteFrame) {
-  const DisplayCase& c = GetParam();
-  KorvelUnit unit;
-  Feed(unit, c.stream);
-  EXPECT_THAT(unit.Display(), ElementsAre(c.first + std::string(28 - c.first.size(), ' '),
-                                          c.second + std::string(28 - c.second.size(), ' ')));
+TEST(KorvelUnitTest, ShowsTheLastCompleteFrame) {
+  const struct {
+    std::string stream, first, second;  // the lines before padding to 28
+  } cases[] = {
+      {"unfinished", "", ""},
+      {"Old\r\ntext\x1AHello\r\nWorld\x1AHalf a fr", "Hello", "World"},
+      {"one\rtwo\nthree\x1A", "one", "two"},  // CR or LF alone breaks
+      {"A\r\n\r\nB\x1A", "A", ""},
+      {std::string(35, 'x') + "\r\nshort\x1A", std::string(28, 'x'), "short"},
+      // Control bytes take no column.
+      {std::string("A\x01\0B\x7F\xE9" "C\x1A", 8), "AB\xE9" "C", ""},
+  };
+  auto padded = [](const std::string& line) { return line + std::string(28 - line.size(), ' '); };
+  for (const auto& c : cases) {
+    EXPECT_THAT(Fed(c.stream).Display(), ElementsAre(padded(c.first), padded(c.second)))
+        << c.stream;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Streams, KorvelUnitDisplayTest,
-    ::testing::Values(
-        DisplayCase{"NoFrameYet", "unfinished", "", ""},
-        DisplayCase{"LastOfSeveral", "Old\r\ntext\x1AHello\r\nWorld\x1AHalf a fr", "Hello", "World"},
-        DisplayCase{"CrOrLfAloneBreaks", "one\rtwo\nthree\x1A", "one", "two"},
-        DisplayCase{"EmptyLine", "A\r\n\r\nB\x1A", "A", ""},
-        DisplayCase{"LongLineCut", std::string(35, 'x') + "\r\nshort\x1A", std::string(28, 'x'),
-                    "short"},
-        DisplayCase{"ControlBytesTakeNoColumn", std::string("A\x01\0B\x7F\xE9" "C\x1A", 8),
-                    "AB\xE9" "C", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
