@@ -15,7 +15,6 @@ std::string SendCall(int byte) {
   std::snprintf(text, sizeof text, "send %02X", static_cast<unsigned>(byte));
   return text;
 }
-
 std::string ProgressCall(int position) { return "progress " + std::to_string(position); }
 
 // Writes down every call in order; the send numbered fail_at (0 = the run's
