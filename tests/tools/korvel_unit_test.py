@@ -1,0 +1,54 @@
+"""korvel-unit's emulated line, which the benchmarks take for a real one: a
+byte cannot arrive before its ten bits have, nor its answer before ten more.
+What the unit receives, answers and reports is korvel-program's tests' to see.
+
+    korvel_unit_test.py KORVEL_UNIT [unittest arguments]
+"""
+
+import os
+import select
+import shutil
+import sys
+import tempfile
+import time
+import tty
+import unittest
+
+sys.dont_write_bytecode = True  # no cache beside the sources
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cli"))
+from unit_on_pty import Unit, wait_for
+
+BINARY = None
+BYTE_US = 10 * 1000000 // 9600  # ten bits at 9600 baud
+
+
+class LineSpeedTest(unittest.TestCase):
+    def test_each_byte_and_each_answer_takes_ten_bits_of_line_time(self):
+        work = tempfile.mkdtemp(prefix="korvel-unit-test-")
+        self.addCleanup(shutil.rmtree, work, True)
+        unit = Unit(BINARY, work, "--line-speed", "9600")
+        self.addCleanup(unit.kill)
+        line = os.open(unit.path, os.O_RDWR | os.O_NOCTTY)
+        self.addCleanup(os.close, line)
+        tty.setraw(line)
+
+        count = 20
+        start = time.monotonic()
+        for i in range(count):
+            os.write(line, bytes([ord("a") + i]))
+            self.assertTrue(select.select([line], [], [], 10)[0], "no answer to byte %d" % i)
+            self.assertEqual(os.read(line, 1), b"\x06")
+        self.assertGreaterEqual((time.monotonic() - start) * 1e6, 2 * BYTE_US * count)
+
+        # Stop and wait: by the unit's own log, the next byte came only once
+        # the answer to the last one was out.
+        wait_for(lambda: len(unit.received()) == count, "the log")
+        with open(unit.log) as f:
+            times = [int(entry.split()[0]) for entry in f if entry.strip()]
+        for i in range(1, count):
+            self.assertGreaterEqual(times[i] - times[i - 1], 2 * BYTE_US, "byte %d" % i)
+
+
+if __name__ == "__main__":
+    BINARY = sys.argv.pop(1)
+    unittest.main(verbosity=2)
