@@ -26,34 +26,32 @@ ARGS = None
 TIOCGEXCL = 0x80045440  # whether a terminal is held exclusively (Linux)
 
 
+def end(process):
+    process.kill()
+    process.wait()
+
+
+def exclusively_held(fd):
+    return struct.unpack("i", fcntl.ioctl(fd, TIOCGEXCL, struct.pack("i", 0)))[0] == 1
+
+
 class ProgramTestCase(unittest.TestCase):
     def setUp(self):
         self.work = tempfile.mkdtemp(prefix="korvel-program-test-")
         self.addCleanup(shutil.rmtree, self.work, True)
-        self.started = []
-        self.addCleanup(self.stop_all)
-
-    def stop_all(self):
-        for thing in reversed(self.started):
-            if isinstance(thing, Unit):
-                thing.kill()
-            else:
-                thing.kill()
-                thing.wait()
 
     def unit(self, *options):
         unit = Unit(ARGS.unit, self.work, *options)
-        self.started.append(unit)
+        self.addCleanup(unit.kill)
         return unit
 
     def run_program(self, *args, **kwargs):
         return subprocess.run([ARGS.program] + list(args), capture_output=True, timeout=30,
                               **kwargs)
 
-    def start_program(self, *args):
-        process = subprocess.Popen([ARGS.program] + list(args), stdout=subprocess.PIPE,
-                                   stderr=subprocess.PIPE)
-        self.started.append(process)
+    def start_program(self, *args, stdout=subprocess.PIPE, stderr=subprocess.PIPE):
+        process = subprocess.Popen([ARGS.program] + list(args), stdout=stdout, stderr=stderr)
+        self.addCleanup(end, process)
         return process
 
     def file(self, name, data):
@@ -107,17 +105,15 @@ class FramesTest(ProgramTestCase):
 
         # stderr on a terminal of its own.
         master, slave = pty.openpty()
-        process = subprocess.Popen([ARGS.program, "--port", unit.path, "HELLO"],
-                                   stdout=subprocess.DEVNULL, stderr=slave)
-        self.started.append(process)
+        process = self.start_program("--port", unit.path, "HELLO", stdout=subprocess.DEVNULL,
+                                     stderr=slave)
         os.close(slave)
         shown = b""
-        while True:
-            ready, _, _ = select.select([master], [], [], 10)
+        while select.select([master], [], [], 10)[0]:
             try:
-                chunk = os.read(master, 4096) if ready else b""
+                chunk = os.read(master, 4096)
             except OSError:  # the program has closed its end
-                chunk = b""
+                break
             if not chunk:
                 break
             shown += chunk
@@ -130,25 +126,19 @@ class FramesTest(ProgramTestCase):
 
 
 class RefusalsTest(ProgramTestCase):
-    def test_each_refusal_says_what_and_where_and_sends_nothing(self):
+    def test_a_refusal_from_each_source_says_what_and_where_and_sends_nothing(self):
+        # The wording of every refusal is cli_test's; here each source's
+        # refusal ends the program before the port is opened.
         unit = self.unit()
         port = ["--port", unit.path]
         cases = [
             (port + ["A" * 29], "line 1 is 29 characters, 1 more than the 28"),
-            (port + ["one", "B" * 30], "line 2 is 30 characters"),
-            (port + ["one", "two", "three"], '"three" would be a third line'),
-            (port + ["tab\there"], "line 1, character 4: the byte 0x09 cannot be typed"),
             (port + ["ok", "caf\u00e9"], "line 2, character 4: the byte 0xC3 cannot be typed"),
-            (port + ["--text", "x" * 59], "--text is 59 bytes, 1 more than the 58"),
             (port + ["--text", r"ab\q"], r"--text, character 3: \q is no escape"),
-            (port + ["--text", r"ab\x4"], r"--text, character 3: \x needs two hex digits"),
-            (port + ["--text", "ab\\"], "--text, character 3: a backslash ends the text"),
             (port + ["--file", os.path.join(self.work, "missing.txt")],
              "missing.txt: No such file or directory"),
             (port + ["--file", self.work], "Is a directory"),
-            (port + ["--file", self.file("f.txt", b"x"), "LINE"], "give the message one way"),
             (port + ["--frob"], "unknown option '--frob'"),
-            (port + ["--port", "/dev/null"], "--port is given twice"),
             (["HELLO"], "no port given"),
         ]
         for args, said in cases:
@@ -220,14 +210,12 @@ class PortTest(ProgramTestCase):
         self.addCleanup(os.close, watcher)
         program = self.start_program("--port", unit.path, "HELLO")
         wait_for(lambda: len(unit.received()) >= 5, "the run to be under way")
-        held = struct.unpack("i", fcntl.ioctl(watcher, TIOCGEXCL, struct.pack("i", 0)))[0]
-        self.assertEqual(held, 1, "the run does not hold the port exclusively")
+        self.assertTrue(exclusively_held(watcher), "the run does not hold the port exclusively")
         program.send_signal(signal.SIGINT)
         _, errors = program.communicate(timeout=10)
         self.assertEqual(program.returncode, 130, errors)
         self.assertIn("stopped at byte", errors.decode())
-        held = struct.unpack("i", fcntl.ioctl(watcher, TIOCGEXCL, struct.pack("i", 0)))[0]
-        self.assertEqual(held, 0, "the port was left locked")
+        self.assertFalse(exclusively_held(watcher), "the port was left locked")
 
 
 class UnitTest(ProgramTestCase):

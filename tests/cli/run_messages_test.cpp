@@ -37,19 +37,21 @@ TEST(RunMessagesTest, AFailedRunNamesTheWaitTheFrameAndTheByte) {
 
 TEST(RunMessagesTest, APortProblemNamesTheDeviceAndWhatToDo) {
   const std::string port = "/dev/korvel-test-port";
-  EXPECT_TRUE(Has(PortProblemText(port, port, {PortProblem::kNoSuchPort, ENOENT}, ""),
-                  port + " does not exist. Is the adapter plugged in?"));
-  EXPECT_TRUE(Has(PortProblemText(port, port, {PortProblem::kInUse, EBUSY}, ""),
-                  port + " is in use by another program"));
-  EXPECT_TRUE(Has(PortProblemText(port, port, {PortProblem::kAccessDenied, EACCES}, ""),
-                  "no permission to open " + port));
-  const std::string gone = PortProblemText(port, port, {PortProblem::kWentAway, EIO},
-                                           "byte 7 of 61 of the blank frame");
-  EXPECT_TRUE(Has(gone, port + " stopped working during the run, at byte 7 of 61 of the blank "
-                              "frame"))
-      << gone;
-  EXPECT_TRUE(Has(PortProblemText(port, port, {PortProblem::kOther, 0}, ""),
-                  port + " could not be opened"));
+  const struct {
+    PortError error;
+    std::string place, says;
+  } cases[] = {
+      {{PortProblem::kNoSuchPort, ENOENT}, "", port + " does not exist. Is the adapter plugged in?"},
+      {{PortProblem::kInUse, EBUSY}, "", port + " is in use by another program"},
+      {{PortProblem::kAccessDenied, EACCES}, "", "no permission to open " + port},
+      {{PortProblem::kWentAway, EIO}, "byte 7 of 61 of the blank frame",
+       port + " stopped working during the run, at byte 7 of 61 of the blank frame"},
+      {{PortProblem::kOther, 0}, "", port + " could not be opened"},
+  };
+  for (const auto& c : cases) {
+    const std::string text = PortProblemText(port, port, c.error, c.place);
+    EXPECT_TRUE(Has(text, c.says)) << text;
+  }
   EXPECT_EQ(ProgrammedText("COM3", 14),
             "COM3: programmed, blank frame 61 bytes and message frame 14 bytes, each answered");
 }
