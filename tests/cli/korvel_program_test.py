@@ -68,9 +68,12 @@ class FramesTest(ProgramTestCase):
             (["HELLO", "WORLD"], padded(b"HELLO\r\nWORLD"), ("HELLO", "WORLD")),
             # One full line: the break at 28 replaces the text's terminator.
             (["--", "-" * 28], b"-" * 28 + CRLF + SPACE * 28 + END, ("-" * 28, "")),
-            (["--file", self.file("two.txt", a28 + CRLF + b28 + CRLF)], a28 + CRLF + b28 + END,
-             ("A" * 28, "b" * 28)),
+            # A file's first 58 bytes, of the first 70 read; up to its first SUB.
+            (["--file", self.file("long.txt", a28 + CRLF + b28 + CRLF + b"x" * 40)],
+             a28 + CRLF + b28 + END, ("A" * 28, "b" * 28)),
             (["--file", self.file("sub.txt", b"HI\x1atail")], b"HI\x1a", ("HI", "")),
+            (["--file", self.file("empty.txt", b"")],
+             b"\0" + SPACE * 27 + CRLF + SPACE * 28 + END, ("", "")),
             (["--text", r"CAF\xC9 OPEN\r\n7 DAYS \\o/"],
              padded(b"CAF\xc9 OPEN\r\n7 DAYS \\o/"), ("CAF\xc9 OPEN", "7 DAYS \\o/")),
         ]
