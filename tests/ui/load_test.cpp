@@ -56,18 +56,19 @@ void Load(HWND dlg, const char* path) {
 
 using LoadTest = MainDialogTest;
 
-TEST_F(LoadTest, ASixtyByteFileGivesItsFirst58BytesAndAFailedLoadChangesNothing) {
+TEST_F(LoadTest, AFileGivesItsFirst58BytesOrUpToItsSubAndAFailedLoadChangesNothing) {
   const std::string lines = std::string(28, 'A') + "\r\n" + "second line of the banner...";
-  const std::string path = WriteTempFile("korvel-60.txt", lines + "\r\n");
+  const std::string sixty = WriteTempFile("korvel-60.txt", lines + "\r\n");
+  const std::string sub = WriteTempFile("korvel-sub.txt", "HELLO\x1AWORLD");
   const std::string locked = WriteTempFile("korvel-locked.txt", "LOCKED");
-  const std::string missing = path.substr(0, path.size() - 4) + "-missing.txt";
+  const std::string missing = sixty.substr(0, sixty.size() - 4) + "-missing.txt";
   ::DeleteFileA(missing.c_str());
   HANDLE holder = ::CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   Run([&](HWND dlg) {
     HWND edit = ::GetDlgItem(dlg, IDC_MESSAGE);
-    Load(dlg, path.c_str());
+    Load(dlg, sixty.c_str());
     EXPECT_EQ(WindowTextOf(edit), lines);
     Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("TYPED"));
     const char* cancel = nullptr;
@@ -76,23 +77,17 @@ TEST_F(LoadTest, ASixtyByteFileGivesItsFirst58BytesAndAFailedLoadChangesNothing)
       Load(dlg, failing);
       EXPECT_EQ(WindowTextOf(edit), "TYPED");
     }
-  });
-  ::CloseHandle(holder);
-  EXPECT_EQ(dialog_.message(), lines);
-}
-
-TEST_F(LoadTest, ATextEndedBySubIsProgrammedUpToTheSub) {
-  const std::string path = WriteTempFile("korvel-sub.txt", "HELLO\x1AWORLD");
-  Run([&](HWND dlg) {
-    Load(dlg, path.c_str());
+    Load(dlg, sub.c_str());
     Click(::GetDlgItem(dlg, IDC_PORT1));
     Click(::GetDlgItem(dlg, IDC_PROGRAM));
     EXPECT_EQ(FindOwnedWindow(dlg), nullptr);
   });
+  ::CloseHandle(holder);
   const std::vector<std::vector<std::uint8_t>> frames = {BlankFrameBytes(), Bytes("HELLO\x1A")};
   EXPECT_EQ(com1_.Frames(), frames);
   EXPECT_EQ(com1_.Received().size(), BlankFrameBytes().size() + 6)
       << "nothing goes out after the SUB";
+  EXPECT_EQ(dialog_.message(), "HELLO\x1A");
 }
 
 }  // namespace

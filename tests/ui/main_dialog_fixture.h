@@ -28,7 +28,7 @@ class MainDialogTest : public ::testing::Test {
     ::InitCommonControlsEx(&controls);
   }
 
-  explicit MainDialogTest(UnitBehaviour com1 = {}) : com1_(com1) {
+  MainDialogTest() {
     bus_.Attach(0x3F8, uart1_);
     bus_.Attach(0x2F8, uart2_);
     app_.m_pMainWnd = &dialog_;

@@ -12,19 +12,6 @@ void Type(HWND edit, const std::string& characters) {
   for (unsigned char c : characters) Send(edit, WM_CHAR, c, 1);
 }
 
-// Enter on the keyboard goes through the dialog's message loop, which turns
-// the key into the character. The bar's move, posted after the key, tells
-// when both have been handled.
-void PressEnter(HWND dlg, HWND edit) {
-  constexpr LPARAM kEnterKey = 1 | (0x1C << 16);
-  HWND bar = ::GetDlgItem(dlg, IDC_PROGRESS);
-  Send(bar, PBM_SETPOS, 0);
-  ::PostMessageA(edit, WM_KEYDOWN, VK_RETURN, kEnterKey);
-  ::PostMessageA(edit, WM_KEYUP, VK_RETURN, kEnterKey | 0xC0000000);
-  ::PostMessageA(bar, PBM_SETPOS, 7, 0);
-  EXPECT_TRUE(WaitUntil([&] { return Send(bar, PBM_GETPOS) == 7; }));
-}
-
 void SetClipboardText(const std::string& text) {
   ASSERT_TRUE(::OpenClipboard(nullptr));
   ::EmptyClipboard();
@@ -70,19 +57,6 @@ TEST_F(MessageEditTest, PrintableCharactersGoInAndEveryOtherTypedCharacterChange
       EXPECT_EQ(Send(edit, EM_GETSEL), selection);
       EXPECT_EQ(ClipboardText(), "CLIP");
     }
-  });
-}
-
-TEST_F(MessageEditTest, EnterBreaksTheFirstLineIsRefusedOnTheLastAndNeverEndsTheDialog) {
-  Run([&](HWND dlg) {
-    HWND edit = FocusedEdit(dlg);
-    Type(edit, "FIRST");
-    PressEnter(dlg, edit);
-    EXPECT_EQ(WindowTextOf(edit), "FIRST\r\n");
-    Type(edit, "SECOND");
-    PressEnter(dlg, edit);
-    EXPECT_EQ(WindowTextOf(edit), "FIRST\r\nSECOND") << "a third line does not fit";
-    EXPECT_TRUE(::IsWindowVisible(dlg));
   });
 }
 

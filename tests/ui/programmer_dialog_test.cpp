@@ -1,17 +1,13 @@
 // The main dialog driven as the operator would, with simulated units on the line.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <utility>
 
 #include "tests/ui/main_dialog_fixture.h"
 
 namespace {
 
-using ::testing::HasSubstr;
-using ::testing::Not;
 using ProgrammerDialogTest = MainDialogTest;
 
 TEST_F(ProgrammerDialogTest, StartsWithNoPortProgramDisabledEmptyTextAndFocusOnExit) {
@@ -125,34 +121,6 @@ TEST_F(ProgrammerDialogTest, ProgramSendsBothFramesWhileTheBarFillsAndDrops) {
   EXPECT_TRUE(std::any_of(barDrawn.begin(), barDrawn.end(), [](int p) { return p > 0 && p < 60; }));
   EXPECT_LT(barDrawn.size(), 61u);
   EXPECT_EQ(barDrawn.back(), 0);
-}
-
-struct SilentUnitTest : MainDialogTest {
-  SilentUnitTest() : MainDialogTest([] { UnitBehaviour b; b.answers = false; return b; }()) {}
-};
-
-TEST_F(SilentUnitTest, GetsAWarningAndTheDialogWorksAfterwards) {
-  Run([&](HWND dlg) {
-    Click(::GetDlgItem(dlg, IDC_PORT1));
-    Send(::GetDlgItem(dlg, IDC_MESSAGE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("HELLO"));
-    PostClick(::GetDlgItem(dlg, IDC_PROGRAM));
-    HWND box = WaitForOwnedWindow(dlg);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(WindowTextOf(box), TEST_EXE_NAME);
-    EXPECT_THAT(AllText(box), HasSubstr("COM1"));
-    EXPECT_THAT(AllText(box), Not(HasSubstr("COM2")));
-    EXPECT_FALSE(::IsWindowEnabled(dlg));
-    EXPECT_EQ(Send(::GetDlgItem(dlg, IDC_PROGRESS), PBM_GETPOS), 0);
-    CloseBox(box, dlg);
-
-    Click(::GetDlgItem(dlg, IDC_PORT2));
-    Click(::GetDlgItem(dlg, IDC_PROGRAM));
-    EXPECT_EQ(FindOwnedWindow(dlg), nullptr);
-  });
-  EXPECT_EQ(com1_.Received().size(), 1u) << "the run stops at the first unanswered byte";
-  ASSERT_EQ(com2_.Frames().size(), 2u);
-  const std::array<std::string, 2> shown = {"HELLO" + std::string(23, ' '), std::string(28, ' ')};
-  EXPECT_EQ(com2_.Display(), shown);
 }
 
 TEST(MinimisedIconOriginTest, CentresWithTheOddPixelRightAndDownRoundingTowardZero) {

@@ -49,15 +49,6 @@ void CloseBox(HWND box, HWND owner) {
   EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(box) && ::IsWindowEnabled(owner); }));
 }
 
-std::string AllText(HWND hwnd) {
-  std::string text;
-  for (HWND child = ::GetWindow(hwnd, GW_CHILD); child != nullptr;
-       child = ::GetWindow(child, GW_HWNDNEXT)) {
-    text += WindowTextOf(child) + "\n";
-  }
-  return text;
-}
-
 INT_PTR RunScripted(CDialog& dialog, const std::string& caption,
                     const std::function<void(HWND)>& script) {
   const DWORD uiThread = ::GetCurrentThreadId();

@@ -31,9 +31,6 @@ void PostClick(HWND button);
 // Presses OK in a box and waits until it has gone and its owner takes input.
 void CloseBox(HWND box, HWND owner);
 
-// The texts of a window's children, one a line (what a message box says).
-std::string AllText(HWND hwnd);
-
 // Runs dialog.DoModal() on this thread while script drives the dialog's
 // window from another; then closes whatever is left open, also after a
 // failed check. Gives the result of DoModal.

@@ -1,8 +1,9 @@
 // What the dialogs never do to the window layer: attach twice, detach, and
-// run a template that is not there.
+// run a template that is not there; and the name it gives the application.
 #include <gtest/gtest.h>
 
 #include "tests/winlayer/modal_script.h"
+#include "winlayer/app_name.h"
 #include "winlayer/dialog.h"
 
 namespace {
@@ -37,6 +38,20 @@ TEST(DialogTest, ATemplateThatIsNotThereGivesMinusOne) {
   CDialog missing(4321);
   EXPECT_EQ(missing.DoModal(), -1);
   EXPECT_EQ(missing.m_hWnd, nullptr);
+}
+
+TEST(AppNameTest, IsTheFileNameWithoutFolderAndExtension) {
+  const struct {
+    const char* path;
+    const char* name;
+  } cases[] = {
+      {"C:\\Program Files\\KORVEL\\korvel.exe", "korvel"},
+      {"korvel.EXE", "korvel"},
+      {"C:\\tools.v2\\korvel", "korvel"},
+      {"C:\\tools\\korvel.1.0.exe", "korvel.1.0"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(AppNameFromPath(c.path), c.name) << c.path;
+  EXPECT_EQ(ApplicationName(), TEST_EXE_NAME);
 }
 
 }  // namespace
