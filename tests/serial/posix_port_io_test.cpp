@@ -18,6 +18,7 @@
 
 #include "serial/monotonic_clock.h"
 #include "serial/uart_driver.h"
+#include "serial/uart_register_file.h"
 #include "serial/uart_registers.h"
 
 namespace {
@@ -124,25 +125,35 @@ TEST_F(PosixPortIoTest, InitPortMakesTheTerminalRaw9600EightNOneAndKeepsWhatItDo
   }
 }
 
-TEST(TermiosLineTest, EachLineFormatGetsItsFlags) {
+// The divisor and line control as the register file decodes them, and the
+// termios flags they become: every data width, stop bit and parity kind.
+TEST(TermiosLineTest, EachLineFormatInTheRegistersGetsItsFlags) {
+  constexpr tcflag_t kFormat = CSIZE | CSTOPB | PARENB | PARODD | CMSPAR;
   const struct {
-    LineSettings line;
+    std::uint16_t divisor;
+    std::uint8_t line_control;
     speed_t speed;
-    tcflag_t flags;  // of CSIZE, CSTOPB, PARENB, PARODD, CMSPAR
+    tcflag_t flags;  // of kFormat
   } cases[] = {
-      {{9600, 8, false, Parity::kNone}, B9600, CS8},
-      {{115200, 7, true, Parity::kEven}, B115200, CS7 | CSTOPB | PARENB},
-      {{300, 6, false, Parity::kOdd}, B300, CS6 | PARENB | PARODD},
-      {{2400, 5, true, Parity::kMark}, B2400, CS5 | CSTOPB | PARENB | PARODD | CMSPAR},
-      {{50, 8, false, Parity::kSpace}, B50, CS8 | PARENB | CMSPAR},
+      {12, kEightDataBits, B9600, CS8},
+      {1, 0x02 | kTwoStopBits | kParityOn | kEvenParity, B115200, CS7 | CSTOPB | PARENB},
+      {384, 0x01 | kParityOn, B300, CS6 | PARENB | PARODD},
+      {48, 0x00 | kTwoStopBits | kParityOn | kStickParity, B2400,
+       CS5 | CSTOPB | PARENB | PARODD | CMSPAR},
+      {2304, kEightDataBits | kParityOn | kStickParity | kEvenParity, B50, CS8 | PARENB | CMSPAR},
+      {0, kEightDataBits, B0, kFormat},  // no rate at all: the line stays as it was
   };
   for (const auto& c : cases) {
+    UartRegisterFile registers;
+    registers.Write(kLineControl, kDivisorLatch);
+    registers.Write(kData, c.divisor & 0xFF);
+    registers.Write(kInterruptEnable, c.divisor >> 8);
+    registers.Write(kLineControl, c.line_control);
     termios settings{};
-    settings.c_cflag = CS5 | CSTOPB | PARENB | PARODD | CMSPAR | HUPCL;
-    SetTermiosLine(c.line, &settings);
-    EXPECT_EQ(cfgetospeed(&settings), c.speed) << c.line.baud;
-    EXPECT_EQ(settings.c_cflag & (CSIZE | CSTOPB | PARENB | PARODD | CMSPAR), c.flags)
-        << c.line.baud;
+    settings.c_cflag = kFormat | HUPCL;
+    SetTermiosLine(registers.line_settings(), &settings);
+    EXPECT_EQ(cfgetospeed(&settings), c.speed) << c.divisor;
+    EXPECT_EQ(settings.c_cflag & kFormat, c.flags) << c.divisor;
     EXPECT_NE(settings.c_cflag & HUPCL, 0u);
   }
 }
