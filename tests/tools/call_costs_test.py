@@ -1,6 +1,6 @@
-"""The call timer and its runner (tools/korvel-call-costs): a build the runner
-does not know is refused before anything starts, and, given a Windows build,
-what call-costs.exe prints is a table the runner reads. No time is checked.
+"""The call timer and its runner (tools/korvel-call-costs): a table the runner
+cannot read is reported, and, given a Windows build, what call-costs.exe
+prints is a table the runner reads. No time is checked.
 """
 
 import argparse
@@ -9,7 +9,6 @@ import importlib.util
 import os
 import subprocess
 import sys
-import tempfile
 import unittest
 
 TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
@@ -26,15 +25,6 @@ def load_runner():
 
 
 class RunnerTest(unittest.TestCase):
-    def test_an_unknown_build_is_refused_and_nothing_started(self):
-        with tempfile.TemporaryDirectory() as out:
-            result = subprocess.run([os.path.join(TOOLS, "korvel-call-costs"), "--arch", "arm",
-                                     "--out", out], capture_output=True, text=True, timeout=60)
-            self.assertEqual(result.returncode, 2)
-            self.assertIn("invalid choice: 'arm'", result.stderr)
-            self.assertEqual(result.stdout, "")
-            self.assertEqual(os.listdir(out), [])
-
     def test_a_row_that_does_not_parse_is_reported(self):
         runner = load_runner()
         with self.assertRaises(runner.CostsError) as raised:
@@ -43,14 +33,15 @@ class RunnerTest(unittest.TestCase):
 
 
 class ProgramTest(unittest.TestCase):
-    def setUp(self):
+    def run_exe(self, *args):
         if not ARGS.win_build:
             self.skipTest("needs --win-build")
-
-    def test_without_a_port_the_clocks_and_the_bar_are_timed(self):
         exe = os.path.join(ARGS.win_build, "tools", "call-costs", "call-costs.exe")
-        result = subprocess.run([os.path.join(ARGS.win_build, "wine-run.sh"), exe, "--port", "none",
-                                 "--bar-cycles", "2"], capture_output=True, text=True, timeout=300)
+        return subprocess.run([os.path.join(ARGS.win_build, "wine-run.sh"), exe] + list(args),
+                              capture_output=True, text=True, timeout=300)
+
+    def test_without_a_port_the_clocks_and_the_bar_are_timed_and_a_bad_option_refused(self):
+        result = self.run_exe("--port", "none", "--bar-cycles", "2")
         self.assertEqual(result.returncode, 0, result.stderr)
         rows = {call: (median, p90, reps)
                 for call, median, p90, reps in load_runner().parse_table(result.stdout)}
@@ -61,12 +52,9 @@ class ProgramTest(unittest.TestCase):
         for call, (median, p90, _) in rows.items():
             self.assertLessEqual(median, p90, call)
 
-    def test_a_bad_option_says_how_to_call_it(self):
-        exe = os.path.join(ARGS.win_build, "tools", "call-costs", "call-costs.exe")
-        result = subprocess.run([os.path.join(ARGS.win_build, "wine-run.sh"), exe, "--rounds", "0"],
-                                capture_output=True, text=True, timeout=300)
-        self.assertEqual(result.returncode, 2)
-        self.assertIn("--rounds takes a positive number", result.stderr)
+        bad = self.run_exe("--rounds", "0")
+        self.assertEqual(bad.returncode, 2)
+        self.assertIn("--rounds takes a positive number", bad.stderr)
 
 
 if __name__ == "__main__":
