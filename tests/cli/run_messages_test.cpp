@@ -41,7 +41,8 @@ TEST(RunMessagesTest, APortProblemNamesTheDeviceAndWhatToDo) {
     PortError error;
     std::string place, says;
   } cases[] = {
-      {{PortProblem::kNoSuchPort, ENOENT}, "", port + " does not exist. Is the adapter plugged in?"},
+      {{PortProblem::kNoSuchPort, ENOENT}, "",
+       port + " does not exist. Is the adapter plugged in?"},
       {{PortProblem::kInUse, EBUSY}, "", port + " is in use by another program"},
       {{PortProblem::kAccessDenied, EACCES}, "", "no permission to open " + port},
       {{PortProblem::kWentAway, EIO}, "byte 7 of 61 of the blank frame",

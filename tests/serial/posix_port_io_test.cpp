@@ -81,7 +81,7 @@ class PosixPortIoTest : public ::testing::Test {
   UartDriver driver_{io_, clock_};
 };
 
-TEST_F(PosixPortIoTest, InitPortMakesTheTerminalRaw9600EightNOneAndKeepsWhatItDoesNotSay) {
+TEST_F(PosixPortIoTest, InitPortAndLaterLinesShowOnTheTerminalKeepingWhatTheyDoNotSay) {
   // A terminal in its everyday cooked state, at another speed.
   termios cooked = pty_.Settings();
   cooked.c_iflag |= ICRNL | IXON | IUTF8;
