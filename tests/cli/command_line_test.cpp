@@ -44,31 +44,9 @@ TEST(CommandLineTest, ReadsTheMessageAndTheOptionsInAnyOrder) {
   EXPECT_EQ(p.line.source, MessageSource::kText);
   EXPECT_EQ(p.line.text, "A\\r\\nB");
 
-  // --file, --version and --list-ports are korvel_program_test's, run whole.
+  // --file, --version, --list-ports and every refusal are korvel_program_test's.
   EXPECT_FALSE(Parse({"--port", "x", "--help", "--frob"}).ok) << "refused, help or not";
   EXPECT_EQ(Parse({"HELLO", "--help"}).line.command, Command::kHelp);
-}
-
-TEST(CommandLineTest, RefusesWhatItCannotTakeAndSaysWhat) {
-  const struct {
-    std::vector<std::string> args;
-    std::string error;
-  } cases[] = {
-      {{"--port", "x", "--frob"}, "unknown option '--frob'"},
-      {{"--port"}, "--port needs a value"},
-      {{"--port="}, "--port needs a value"},
-      {{"--port", "x", "--quiet=yes"}, "--quiet takes no value"},
-      {{"--port", "x", "--port", "y"}, "--port is given twice"},
-      {{"--port", "x", "A", "--text", "B"}, "give the message one way only"},
-      {{"--port", "x", "--file", "f", "--text", "B"}, "give the message one way only"},
-      {{"--list-ports", "--port", "x"}, "--list-ports takes no port and no message"},
-      {{"HELLO"}, "no port given"},
-  };
-  for (const auto& c : cases) {
-    const Parsed p = Parse(c.args);
-    EXPECT_FALSE(p.ok) << c.error;
-    EXPECT_EQ(p.error.substr(0, c.error.size()), c.error);
-  }
 }
 
 TEST(DeviceForPortTest, NamesTheSystemsDevice) {

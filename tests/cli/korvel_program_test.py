@@ -129,19 +129,37 @@ class FramesTest(ProgramTestCase):
 
 
 class RefusalsTest(ProgramTestCase):
-    def test_a_refusal_from_each_source_says_what_and_where_and_sends_nothing(self):
-        # The wording of every refusal is cli_test's; here each source's
-        # refusal ends the program before the port is opened.
+    def test_each_refusal_says_what_and_where_and_sends_nothing(self):
         unit = self.unit()
         port = ["--port", unit.path]
         cases = [
             (port + ["A" * 29], "line 1 is 29 characters, 1 more than the 28"),
+            (port + ["one", "B" * 30], "line 2 is 30 characters, 2 more"),
+            (port + ["one", "two", "three"], '"three" would be a third line; the display has two'),
+            (port + ["tab\there"], "line 1, character 4: the byte 0x09 cannot be typed"),
+            (port + ["ok", "del\x7f"], "line 2, character 4: the byte 0x7F"),
             (port + ["ok", "caf\u00e9"], "line 2, character 4: the byte 0xC3 cannot be typed"),
+            (port + [b"\xe9t\xe9"], "line 1, character 1: the byte 0xE9"),
+            (port + ["two\r\nlines"], "line 1, character 4: the byte 0x0D"),
+            (port + ["--text", "x" * 59], "--text is 59 bytes, 1 more than the 58 a frame keeps"),
             (port + ["--text", r"ab\q"], r"--text, character 3: \q is no escape"),
+            (port + ["--text", r"\t"], r"--text, character 1: \t is no escape"),
+            (port + ["--text", r"ab\x4"], r"--text, character 3: \x needs two hex digits"),
+            (port + ["--text", r"\xG0"], r"--text, character 1: \x needs two hex digits"),
+            (port + ["--text", "\\x"], r"--text, character 1: \x needs two hex digits"),
+            (port + ["--text", "ab\\"], "--text, character 3: a backslash ends the text"),
             (port + ["--file", os.path.join(self.work, "missing.txt")],
              "missing.txt: No such file or directory"),
             (port + ["--file", self.work], "Is a directory"),
+            (port + ["--file", self.file("f.txt", b"x"), "LINE"], "give the message one way only"),
+            (port + ["--file", "f.txt", "--text", "B"], "give the message one way only"),
+            (port + ["A", "--text", "B"], "give the message one way only"),
             (port + ["--frob"], "unknown option '--frob'"),
+            (port + ["--quiet=yes"], "--quiet takes no value"),
+            (port + ["--port", "/dev/null"], "--port is given twice"),
+            (["--port"], "--port needs a value"),
+            (["--port=", "HI"], "--port needs a value"),
+            (["--list-ports"] + port, "--list-ports takes no port and no message"),
             (["HELLO"], "no port given"),
         ]
         for args, said in cases:
