@@ -160,6 +160,7 @@ class RefusalsTest(ProgramTestCase):
             (["--port"], "--port needs a value"),
             (["--port=", "HI"], "--port needs a value"),
             (["--list-ports"] + port, "--list-ports takes no port and no message"),
+            (["--list-ports", "HELLO"], "--list-ports takes no port and no message"),
             (["HELLO"], "no port given"),
         ]
         for args, said in cases:
