@@ -54,12 +54,21 @@ std::string TextOf(HWND window) {
   return text;
 }
 
+// A top-level window's caption is kept by the system: reading it sends the
+// window nothing, so a window whose thread is busy or still starting (ours or
+// one of Wine's own) cannot hold the listing up.
+std::string CaptionOf(HWND window) {
+  char caption[256] = "";
+  GetWindowTextA(window, caption, sizeof caption);
+  return caption;
+}
+
 BOOL CALLBACK ListTopLevel(HWND window, LPARAM) {
   if (IsWindowVisible(window)) {
     // A handle is pointer-sized: 64 bits in the 64-bit build.
     std::printf("%llu %d \"%s\"\n",
                 static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)),
-                IsWindowEnabled(window) ? 1 : 0, TextOf(window).c_str());
+                IsWindowEnabled(window) ? 1 : 0, CaptionOf(window).c_str());
   }
   return TRUE;
 }
