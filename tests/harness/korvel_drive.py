@@ -297,7 +297,21 @@ class Session:
 
     # --- acting -----------------------------------------------------------
     def _xdotool(self, *args):
-        subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env, check=True)
+        command = ["xdotool"] + [str(a) for a in args]
+        try:
+            return subprocess.run(command, env=self.env, check=True, capture_output=True,
+                                  text=True, timeout=30).stdout
+        except subprocess.TimeoutExpired:
+            raise DriveError("%s did not finish within 30 s" % " ".join(command)) from None
+
+    def _click_at(self, x, y):
+        # mousemove --sync waits for the pointer to leave where it was, which it
+        # never does when it is there already: a second press of one button.
+        here = dict(pair.split("=", 1) for pair in
+                    self._xdotool("getmouselocation", "--shell").split())
+        if (int(here["X"]), int(here["Y"])) != (x, y):
+            self._xdotool("mousemove", "--sync", x, y)
+        self._xdotool("click", "1")
 
     def click(self, control_id, title=MAIN_TITLE, wait=False):
         """Clicks a control. Headless, wait: returns once the window has handled
@@ -308,12 +322,12 @@ class Session:
                 raise DriveError("no control %d in %r to click" % (control_id, title))
             return
         c = self.control(control_id, title)
-        self._xdotool("mousemove", "--sync", c.x, c.y, "click", "1")
+        self._click_at(c.x, c.y)
 
     def click_at(self, control):
         """Clicks where a control was found (Control), with nothing else run
         first; on a display only."""
-        self._xdotool("mousemove", "--sync", control.x, control.y, "click", "1")
+        self._click_at(control.x, control.y)
 
     def type(self, text, control_id=None, title=MAIN_TITLE):
         """Types into the focused control; headless, into control_id."""
