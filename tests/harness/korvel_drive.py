@@ -303,6 +303,8 @@ class Session:
                                   text=True, timeout=30).stdout
         except subprocess.TimeoutExpired:
             raise DriveError("%s did not finish within 30 s" % " ".join(command)) from None
+        except subprocess.CalledProcessError as failed:
+            raise DriveError("%s failed: %s" % (" ".join(command), failed.stderr.strip())) from None
 
     def _click_at(self, x, y):
         # mousemove --sync waits for the pointer to leave where it was, which it
