@@ -10,12 +10,13 @@ namespace {
 
 using ProgrammerDialogTest = MainDialogTest;
 
-// Program disabled and the text empty at start are LayoutTest's.
-TEST_F(ProgrammerDialogTest, StartsWithNoPortTheBarAtZeroOfSixtyAndFocusOnExit) {
+TEST_F(ProgrammerDialogTest, StartsWithNoPortProgramOffTheBarAtZeroOfSixtyAndFocusOnExit) {
   const DWORD uiThread = ::GetCurrentThreadId();
   Run([&](HWND dlg) {
     EXPECT_EQ(Send(::GetDlgItem(dlg, IDC_PORT1), BM_GETCHECK), BST_UNCHECKED);
     EXPECT_EQ(Send(::GetDlgItem(dlg, IDC_PORT2), BM_GETCHECK), BST_UNCHECKED);
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dlg, IDC_PROGRAM)));
+    EXPECT_EQ(::GetWindowTextLengthA(::GetDlgItem(dlg, IDC_MESSAGE)), 0);
 
     HWND bar = ::GetDlgItem(dlg, IDC_PROGRESS);
     EXPECT_EQ(Send(bar, PBM_GETRANGE, TRUE), 0);
