@@ -65,6 +65,31 @@ tcflag_t ParityFlags(Parity parity) {
   return 0;
 }
 
+// Termios settings changed to a line's: raw, without flow control of their
+// own, reads that never wait, and the line's rate and format unless termios
+// has no name for the rate. Flags it does not speak of stay as they were.
+void SetTermiosLine(const LineSettings& line, termios* settings) {
+  // The driver does the handshake itself by polling; the terminal must not
+  // hold bytes back, echo them or change any byte on its own, and a read
+  // never waits.
+  settings->c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
+                         IXANY | INPCK);
+  settings->c_oflag &= ~OPOST;
+  settings->c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  settings->c_cflag &= ~CRTSCTS;
+  settings->c_cflag |= CLOCAL | CREAD;
+  settings->c_cc[VMIN] = 0;
+  settings->c_cc[VTIME] = 0;
+
+  const speed_t speed = SpeedFor(line.baud);
+  if (speed == B0) return;  // a rate termios cannot name leaves the line as it is
+  settings->c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR);
+  settings->c_cflag |= CharacterSize(line.data_bits) | ParityFlags(line.parity);
+  if (line.long_stop) settings->c_cflag |= CSTOPB;  // one and a half counts as two
+  ::cfsetispeed(settings, speed);
+  ::cfsetospeed(settings, speed);
+}
+
 // A terminal that hung up answers with EIO; a device whose hardware is gone
 // may also say ENXIO or ENODEV.
 bool IsHangUp(int code) { return code == EIO || code == ENXIO || code == ENODEV; }
@@ -187,28 +212,6 @@ class TerminalDevice : public SerialDevice {
 };
 
 }  // namespace
-
-void SetTermiosLine(const LineSettings& line, termios* settings) {
-  // The driver does the handshake itself by polling; the terminal must not
-  // hold bytes back, echo them or change any byte on its own, and a read
-  // never waits.
-  settings->c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
-                         IXANY | INPCK);
-  settings->c_oflag &= ~OPOST;
-  settings->c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-  settings->c_cflag &= ~CRTSCTS;
-  settings->c_cflag |= CLOCAL | CREAD;
-  settings->c_cc[VMIN] = 0;
-  settings->c_cc[VTIME] = 0;
-
-  const speed_t speed = SpeedFor(line.baud);
-  if (speed == B0) return;  // a rate termios cannot name leaves the line as it is
-  settings->c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR);
-  settings->c_cflag |= CharacterSize(line.data_bits) | ParityFlags(line.parity);
-  if (line.long_stop) settings->c_cflag |= CSTOPB;  // one and a half counts as two
-  ::cfsetispeed(settings, speed);
-  ::cfsetospeed(settings, speed);
-}
 
 PortProblem ProblemForOpenErrno(int code) {
   switch (code) {

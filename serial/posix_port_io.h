@@ -1,6 +1,4 @@
 #pragma once
-#include <termios.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,11 +22,6 @@ class PosixPortIo : public DevicePortIo {
  private:
   std::unique_ptr<SerialDevice> OpenDevice(const std::string& name, PortError* error) override;
 };
-
-// Termios settings changed to a line's: raw, without flow control of their
-// own, reads that never wait, and the line's rate and format unless termios
-// has no name for the rate. Flags it does not speak of stay as they were.
-void SetTermiosLine(const LineSettings& line, termios* settings);
 
 // What a failed open's errno means to the operator.
 PortProblem ProblemForOpenErrno(int code);

@@ -5,7 +5,6 @@ stopped again, also when a case fails."""
 
 import argparse
 import fcntl
-import grp
 import os
 import pty
 import re
@@ -205,26 +204,6 @@ class PortTest(ProgramTestCase):
         self.assertEqual(program.returncode, 3, errors)
         self.assertRegex(errors.decode(), r"%s stopped working during the run, at byte \d+ of 61 "
                          r"of the blank frame" % re.escape(unit.path))
-
-    @unittest.skipUnless(os.geteuid() == 0, "needs root to hand the terminal to another user")
-    def test_no_permission_names_the_group_to_join(self):
-        unit = self.unit()
-        group = grp.getgrnam("dialout") if "dialout" in {g.gr_name for g in grp.getgrall()} \
-            else grp.getgrgid(os.getgid())
-        os.chown(unit.path, 0, group.gr_gid)
-        os.chmod(unit.path, 0o660)
-
-        def as_nobody():
-            os.setgroups([])
-            os.setgid(65534)
-            os.setuid(65534)
-        result = self.run_program("--port", unit.path, "HI", preexec_fn=as_nobody)
-        self.assertEqual(result.returncode, 3, result.stderr)
-        said = result.stderr.decode()
-        self.assertIn("no permission to open %s (Permission denied)" % unit.path, said)
-        self.assertIn("It belongs to the group '%s'; add yourself with\n  sudo usermod -aG %s "
-                      % (group.gr_name, group.gr_name), said)
-        self.assertEqual(unit.received(), b"")
 
     def test_a_stopped_run_leaves_the_port_free(self):
         unit = self.unit("--answer-delay", "4")

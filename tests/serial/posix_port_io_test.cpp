@@ -17,7 +17,6 @@
 
 #include "serial/monotonic_clock.h"
 #include "serial/uart_driver.h"
-#include "serial/uart_register_file.h"
 #include "serial/uart_registers.h"
 
 namespace {
@@ -121,39 +120,6 @@ TEST_F(PosixPortIoTest, InitPortAndLaterLinesShowOnTheTerminalKeepingWhatTheyDoN
     EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B38400)) << divisor;
     EXPECT_EQ(line.c_cflag & (CSTOPB | PARODD | CMSPAR),
               static_cast<tcflag_t>(CSTOPB | PARODD | CMSPAR)) << divisor;
-  }
-}
-
-// The divisor and line control as the register file decodes them, and the
-// termios flags they become: every data width, stop bit and parity kind.
-TEST(TermiosLineTest, EachLineFormatInTheRegistersGetsItsFlags) {
-  constexpr tcflag_t kFormat = CSIZE | CSTOPB | PARENB | PARODD | CMSPAR;
-  const struct {
-    std::uint16_t divisor;
-    std::uint8_t line_control;
-    speed_t speed;
-    tcflag_t flags;  // of kFormat
-  } cases[] = {
-      {12, kEightDataBits, B9600, CS8},
-      {1, 0x02 | kTwoStopBits | kParityOn | kEvenParity, B115200, CS7 | CSTOPB | PARENB},
-      {384, 0x01 | kParityOn, B300, CS6 | PARENB | PARODD},
-      {48, 0x00 | kTwoStopBits | kParityOn | kStickParity, B2400,
-       CS5 | CSTOPB | PARENB | PARODD | CMSPAR},
-      {2304, kEightDataBits | kParityOn | kStickParity | kEvenParity, B50, CS8 | PARENB | CMSPAR},
-      {0, kEightDataBits, B0, kFormat},  // no rate at all: the line stays as it was
-  };
-  for (const auto& c : cases) {
-    UartRegisterFile registers;
-    registers.Write(kLineControl, kDivisorLatch);
-    registers.Write(kData, c.divisor & 0xFF);
-    registers.Write(kInterruptEnable, c.divisor >> 8);
-    registers.Write(kLineControl, c.line_control);
-    termios settings{};
-    settings.c_cflag = kFormat | HUPCL;
-    SetTermiosLine(registers.line_settings(), &settings);
-    EXPECT_EQ(cfgetospeed(&settings), c.speed) << c.divisor;
-    EXPECT_EQ(settings.c_cflag & kFormat, c.flags) << c.divisor;
-    EXPECT_NE(settings.c_cflag & HUPCL, 0u);
   }
 }
 
