@@ -1,11 +1,20 @@
 #include "winlayer/wnd.h"
 
+#include <unordered_map>
+
 #include "winlayer/app_name.h"
 
 namespace {
 
-// The window property that leads from a window to its object.
-constexpr char kObjectProperty[] = "korvel.CWnd";
+// Which object each window of this thread is attached to. Every message to an
+// attached window looks here first, so it stays in the process: a window
+// property would cost a trip to the window server under Wine, once for every
+// step of the progress bar during a run. A window's messages all come on the
+// thread that made it, so each thread keeps its own.
+std::unordered_map<HWND, CWnd*>& AttachedObjects() {
+  thread_local std::unordered_map<HWND, CWnd*> attached;
+  return attached;
+}
 
 }  // namespace
 
@@ -28,12 +37,15 @@ CWnd::~CWnd() {
 
 CWnd* CWnd::FromHandlePermanent(HWND hwnd) {
   if (hwnd == nullptr) return nullptr;
-  return static_cast<CWnd*>(::GetPropA(hwnd, kObjectProperty));
+  const auto found = AttachedObjects().find(hwnd);
+  return found == AttachedObjects().end() ? nullptr : found->second;
 }
 
 bool CWnd::SubclassWindow(HWND hwnd) {
   if (hwnd == nullptr || m_hWnd != nullptr || FromHandlePermanent(hwnd) != nullptr) return false;
-  if (!::SetPropA(hwnd, kObjectProperty, this)) return false;
+  // Its messages come on the thread that made it, which must be this one.
+  if (::GetWindowThreadProcessId(hwnd, nullptr) != ::GetCurrentThreadId()) return false;
+  AttachedObjects()[hwnd] = this;
   m_hWnd = hwnd;
   m_superProc = reinterpret_cast<WNDPROC>(
       ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::WindowProc)));
@@ -46,7 +58,7 @@ HWND CWnd::UnsubclassWindow() {
   if (m_superProc != nullptr) {
     ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_superProc));
   }
-  ::RemovePropA(hwnd, kObjectProperty);
+  AttachedObjects().erase(hwnd);
   m_superProc = nullptr;
   m_hWnd = nullptr;
   return hwnd;

@@ -2,6 +2,9 @@
 // run a template that is not there; and the name it gives the application.
 #include <gtest/gtest.h>
 
+#include <future>
+#include <thread>
+
 #include "tests/winlayer/modal_script.h"
 #include "winlayer/app_name.h"
 #include "winlayer/dialog.h"
@@ -32,6 +35,24 @@ TEST(WindowObjectTest, DetachingOrDyingFirstRestoresTheWindowsOwnProcedure) {
   ::DestroyWindow(edit);
   EXPECT_EQ(object.m_hWnd, nullptr);
   EXPECT_EQ(CWnd::FromHandlePermanent(edit), nullptr);
+
+  // Nor one of another thread, or none at all: their messages would never
+  // find the object.
+  std::promise<HWND> made;
+  std::promise<void> done;
+  std::thread owner([&] {
+    made.set_value(::CreateWindowExA(0, "Edit", "", WS_POPUP, 0, 0, 100, 20, nullptr, nullptr,
+                                     ::GetModuleHandleA(nullptr), nullptr));
+    done.get_future().wait();  // the window lives as long as its thread
+  });
+  const HWND other = made.get_future().get();
+  CWnd stranger;
+  EXPECT_TRUE(::IsWindow(other));
+  EXPECT_FALSE(stranger.SubclassWindow(other)) << "another thread's";
+  EXPECT_FALSE(stranger.SubclassWindow(edit)) << "destroyed";
+  EXPECT_EQ(stranger.m_hWnd, nullptr);
+  done.set_value();
+  owner.join();
 }
 
 TEST(DialogTest, ATemplateThatIsNotThereGivesMinusOne) {
