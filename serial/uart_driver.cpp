@@ -76,6 +76,7 @@ SendStatus UartDriver::SendByte(int port, int byte) {
 
   if (!WaitFor(io_, clock_, line_status, kTransmitterEmpty)) return SendStatus::kTransmitterStuck;
   if (!WaitFor(io_, clock_, modem_status, kClearToSend)) return SendStatus::kNoCts;
+  if (answer_wait_work_ != nullptr) answer_wait_work_->WhileAwaitingAnswer();
   if (!WaitFor(io_, clock_, line_status, kDataReady)) return SendStatus::kNoAnswer;
   io_.In(base + kData);  // the answer; its value carries no meaning
   // A port that went away meanwhile (an adapter pulled out) reads all ones,

@@ -14,6 +14,15 @@ enum class SendStatus {
   kNoAnswer,          // the unit never answered the byte
 };
 
+// Work for the time the line is busy with a byte and its answer.
+class AnswerWaitWork {
+ public:
+  virtual void WhileAwaitingAnswer() = 0;
+
+ protected:
+  ~AnswerWaitWork() = default;
+};
+
 // Drives a 16550-style UART by its registers: line set-up, and one byte out
 // with the unit's one-byte answer back. Every wait is a busy poll of a status
 // register that gives up when its condition has not come true for kTimeLimitMs.
@@ -33,7 +42,12 @@ class UartDriver {
   // Sends the low 8 bits of byte and returns once the unit has answered.
   SendStatus SendByte(int port, int byte);
 
+  // Done once for each byte, after it has left the transmitter and before
+  // the wait for its answer; null for nothing.
+  void SetAnswerWaitWork(AnswerWaitWork* work) { answer_wait_work_ = work; }
+
  private:
   PortIo& io_;
   MonotonicClock& clock_;
+  AnswerWaitWork* answer_wait_work_ = nullptr;
 };

@@ -58,7 +58,9 @@ CProgrammerDialog::CProgrammerDialog(PortIo& io, MonotonicClock& clock,
       m_clock(clock),
       m_driver(io, clock),
       m_timeOfDay(timeOfDay),
-      m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN))) {}
+      m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN))) {
+  m_driver.SetAnswerWaitWork(this);
+}
 
 void CProgrammerDialog::DoDataExchange(CDataExchange* pDX) {
   CDialog::DoDataExchange(pDX);
@@ -171,6 +173,7 @@ void CProgrammerDialog::OnProgram() {
   m_progress.SetRedraw(FALSE);
   m_barDrawnMs = m_clock.NowMs();
   const RunResult result = RunProgramming(*this);
+  ShowProgress();
   m_progress.SetRedraw(TRUE);
   m_progress.RedrawNow();
   if (result.ok()) return;
@@ -197,8 +200,21 @@ std::string CProgrammerDialog::ReadMessageText() {
   return m_message;
 }
 
+// A position reaches the bar while the next byte is on the line: under Wine
+// each step of the bar and each drawing of it wait on Wine's server, and the
+// line would otherwise wait for them. Each position still goes to the bar,
+// in order.
 void CProgrammerDialog::SetProgress(int position) {
-  m_progress.SetPos(position);
+  ShowProgress();  // no byte went out since the last position
+  m_barPending = position;
+}
+
+void CProgrammerDialog::WhileAwaitingAnswer() { ShowProgress(); }
+
+void CProgrammerDialog::ShowProgress() {
+  if (m_barPending < 0) return;
+  m_progress.SetPos(m_barPending);
+  m_barPending = -1;
   const std::int64_t now = m_clock.NowMs();
   if (now - m_barDrawnMs < kBarFrameMs) return;
   m_progress.PrintOntoParent();

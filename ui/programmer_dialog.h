@@ -18,7 +18,7 @@
 POINT MinimisedIconOrigin(int clientWidth, int clientHeight, int iconWidth, int iconHeight);
 
 // The main dialog: choose a port, type the message, program the unit.
-class CProgrammerDialog : public CDialog, private ProgrammerOps {
+class CProgrammerDialog : public CDialog, private ProgrammerOps, private AnswerWaitWork {
  public:
   // The serial line is reached through io; the clocks time its waits and the
   // pause between the two frames.
@@ -56,6 +56,10 @@ class CProgrammerDialog : public CDialog, private ProgrammerOps {
   std::string ReadMessageText() override;
   void SetProgress(int position) override;
 
+  // The bar's work during a run, done while a byte is on the line.
+  void WhileAwaitingAnswer() override;
+  void ShowProgress();
+
   static const MessageMapEntry messageEntries[];
 
   PortIo& m_io;
@@ -63,7 +67,9 @@ class CProgrammerDialog : public CDialog, private ProgrammerOps {
   UartDriver m_driver;
   TimeOfDaySource& m_timeOfDay;
 
-  // When the bar was last drawn during a run.
+  // During a run: the position the bar is yet to be given (-1 none), and
+  // when the bar was last drawn.
+  int m_barPending = -1;
   std::int64_t m_barDrawnMs = 0;
 
   std::string m_message;

@@ -69,6 +69,31 @@ TEST(SendByteTest, TouchesTheRegistersInItsOrder) {
                           "in 3FD 61", "in 3F8 06"));           // the answer
 }
 
+// Where in the register traffic the work was done: the number of accesses
+// before it, once for each time.
+struct RecordedWork : AnswerWaitWork {
+  explicit RecordedWork(const SimBus& bus) : bus(bus) {}
+  void WhileAwaitingAnswer() override { done_after.push_back(bus.Log().size()); }
+  const SimBus& bus;
+  std::vector<std::size_t> done_after;
+};
+
+TEST(SendByteTest, DoesTheAnswerWaitWorkOnceAByteAfterItLeftAndBeforeTheAnswer) {
+  SimLine line;
+  RecordedWork work(line.bus);
+  line.driver.SetAnswerWaitWork(&work);
+  for (int byte : {0x41, 0x42}) {
+    line.bus.ClearLog();
+    work.done_after.clear();
+    EXPECT_EQ(line.driver.SendByte(1, byte), SendStatus::kSent);
+    ASSERT_THAT(work.done_after, ElementsAre(7u));
+    const std::vector<std::string> trace = Trace(line.bus.Log());
+    EXPECT_EQ(trace[4].substr(0, 8), "out 3F8 ");
+    EXPECT_THAT(std::vector<std::string>(trace.begin() + 7, trace.end()),
+                ElementsAre("in 3FD 61", "in 3F8 06"));
+  }
+}
+
 TEST(SendByteTest, ReadsAwayEveryStaleByteBeforeWriting) {
   SimLine line;
   line.uart.Inject({0xAA, 0xBB, 0xCC});
@@ -163,6 +188,11 @@ TEST(SendByteTest, EachWaitGivesUpAtTheTimeLimitNotBeforeAndNotAfter) {
       {LateReadiness::kCtsAfter, SendStatus::kNoCts},
       {LateReadiness::kAnswer, SendStatus::kNoAnswer},
   };
+  // Counts the times the work was done.
+  struct CountedWork : AnswerWaitWork {
+    void WhileAwaitingAnswer() override { ++done; }
+    int done = 0;
+  };
   for (const auto& w : waits) {
     SCOPED_TRACE("wait " + std::to_string(w.wait));
     // The wait's first clock reading is 0: readiness on the reading that
@@ -175,7 +205,12 @@ TEST(SendByteTest, EachWaitGivesUpAtTheTimeLimitNotBeforeAndNotAfter) {
 
     FakeClock too_late(1);
     LateReadiness just_too_late(too_late, w.wait, kLimit + 1);
-    EXPECT_EQ(UartDriver(just_too_late, too_late).SendByte(1, 0x33), w.failure);
+    CountedWork work;
+    UartDriver driver(just_too_late, too_late);
+    driver.SetAnswerWaitWork(&work);
+    EXPECT_EQ(driver.SendByte(1, 0x33), w.failure);
+    // Done for a byte that left and was waited for, whether or not it was answered.
+    EXPECT_EQ(work.done, w.wait == LateReadiness::kAnswer ? 1 : 0);
     EXPECT_EQ(too_late.Peek(), kLimit + 1) << "gave up on the reading that showed the limit";
     // A wait that runs out before the write sends nothing; none takes an answer.
     EXPECT_EQ(just_too_late.writes, w.wait >= LateReadiness::kEmptyAfter ? 1 : 0);
