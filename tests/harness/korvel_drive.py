@@ -265,14 +265,20 @@ class Session:
         return title in self.windows()
 
     def controls(self, title=MAIN_TITLE):
+        self._last_dump = self._wine(self.probe, "dump", title, timeout=30)
         return {c.id: c for c in (Control(line.split()) for line in
-                                  self._probe("dump", title).splitlines() if line.strip())}
+                                  self._last_dump.stdout.decode("latin-1").splitlines()
+                                  if line.strip())}
 
     def control(self, control_id, title=MAIN_TITLE):
-        found = self.controls(title).get(control_id)
-        if found is None:
-            raise DriveError("no control %d in %r" % (control_id, title))
-        return found
+        """One control of a window. A window that has only just appeared is
+        asked again for a few seconds before the control counts as missing."""
+        try:
+            return wait_for(lambda: self.controls(title).get(control_id), 5, "", interval=0.25)
+        except DriveError:
+            said = self._last_dump.stderr.decode("latin-1").strip()
+            raise DriveError("no control %d in %r (window-probe dump: status %d%s)" % (
+                control_id, title, self._last_dump.returncode, ", " + said if said else ""))
 
     def screenshot(self, path):
         """The screen cut down to what is on it (the display is black elsewhere)."""
