@@ -34,6 +34,7 @@ bool SleepUntil(std::int64_t when_us, const volatile std::sig_atomic_t& stop) {
     if (result != 0 && result != EINTR) break;
   }
   while (!stop && NowUs() < when_us) {
+    // the last stretch, spun out
   }
   return !stop;
 }
