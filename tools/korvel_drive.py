@@ -21,7 +21,7 @@ import sys
 import time
 import unittest
 
-TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 MAIN_TITLE = "KORVEL programmer"
 
 # Control ids of the main dialog.
@@ -143,8 +143,7 @@ class Session:
         self.unit_log = os.path.join(self.workdir, "unit-bytes.log")
         self.frames_file = os.path.join(self.workdir, "unit-frames.txt")
         self.unit_out = os.path.join(self.workdir, "unit-display.txt")
-        self.probe = os.path.join(self.win_build, "tests", "harness", "window-probe",
-                                  "window-probe.exe")
+        self.probe = os.path.join(self.win_build, "tools", "window-probe", "window-probe.exe")
         self._xvfb = None
         self._launcher = None
         os.makedirs(self.workdir, exist_ok=True)
