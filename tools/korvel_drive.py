@@ -249,13 +249,14 @@ class Session:
         return subprocess.run([os.path.join(TOP, "tools", "wine-exec"), self.arch, self.prefix]
                               + list(args), env=self.env, capture_output=True, **options)
 
-    def _probe(self, *args):
-        return self._wine(self.probe, *args, timeout=30).stdout.decode("latin-1")
+    def _probe(self, *args, timeout=30):
+        """window-probe's answer (see tools/window-probe), as a finished process."""
+        return self._wine(self.probe, *args, timeout=timeout)
 
     def windows(self):
         """Visible top-level windows: {title: enabled}."""
         found = {}
-        for line in self._probe("windows").splitlines():
+        for line in self._probe("windows").stdout.decode("latin-1").splitlines():
             handle, enabled, title = line.split(" ", 2)
             found[title.strip('"')] = enabled == "1"
         return found
@@ -264,7 +265,7 @@ class Session:
         return title in self.windows()
 
     def controls(self, title=MAIN_TITLE):
-        self._last_dump = self._wine(self.probe, "dump", title, timeout=30)
+        self._last_dump = self._probe("dump", title)
         return {c.id: c for c in (Control(line.split()) for line in
                                   self._last_dump.stdout.decode("latin-1").splitlines()
                                   if line.strip())}
@@ -325,7 +326,7 @@ class Session:
         the click, so that nothing of the click is still going on meanwhile."""
         if self.headless:
             how = "press" if wait else "click"
-            if self._wine(self.probe, how, title, str(control_id), timeout=90).returncode:
+            if self._probe(how, title, str(control_id), timeout=90).returncode:
                 raise DriveError("no control %d in %r to click" % (control_id, title))
             return
         c = self.control(control_id, title)
@@ -339,8 +340,7 @@ class Session:
     def type(self, text, control_id=None, title=MAIN_TITLE):
         """Types into the focused control; headless, into control_id."""
         if self.headless:
-            typed = self._wine(self.probe, "type", title, str(control_id),
-                               text.encode("latin-1").hex(), timeout=30)
+            typed = self._probe("type", title, str(control_id), text.encode("latin-1").hex())
             if typed.returncode:
                 raise DriveError("no control %s in %r to type into" % (control_id, title))
             return

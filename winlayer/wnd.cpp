@@ -8,9 +8,9 @@ namespace {
 
 // Which object each window of this thread is attached to. Every message to an
 // attached window looks here first, so it stays in the process: a window
-// property would cost a trip to Wine's server, once for every
-// step of the progress bar during a run. A window's messages all come on the
-// thread that made it, so each thread keeps its own.
+// property would cost a trip to Wine's server, once for every step of the
+// progress bar during a run. A window's messages all come on the thread that
+// made it, so each thread keeps its own.
 std::unordered_map<HWND, CWnd*>& AttachedObjects() {
   thread_local std::unordered_map<HWND, CWnd*> attached;
   return attached;
