@@ -5,7 +5,7 @@ CMAKE   ?= cmake
 PREFIX  ?= /usr/local
 
 # The Windows builds: x86 (32-bit, what Windows PCs get) and x64. Which of them
-# runs on this machine is tools/wine-arch's to say.
+# runs on this machine is launcher/wine-arch's to say.
 WIN_DIR_x86 = $(BUILD)/win
 WIN_DIR_x64 = $(BUILD)/win64
 TOOLCHAIN_x86 = mingw-i686
@@ -17,7 +17,7 @@ TOOLCHAIN_x64 = mingw-x86_64
 all: native win
 
 deps:
-	@sh tools/install-deps.sh
+	@sh buildtools/install-deps.sh
 
 native: deps
 	$(CMAKE) -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
@@ -43,11 +43,11 @@ test-asan: asan
 
 # Both Windows builds are built; each one this machine runs is tested.
 test-win: win native
-	@archs=$$(tools/wine-arch --runnable) || exit 1; \
+	@archs=$$(launcher/wine-arch --runnable) || exit 1; \
 	for arch in $$archs; do \
 	  if [ $$arch = x86 ]; then dir=$(WIN_DIR_x86); else dir=$(WIN_DIR_x64); fi; \
 	  echo "Windows tests, $$arch build, in $$dir"; \
-	  tools/wine-arch --check $$arch && (cd $$dir && ctest --output-on-failure) || exit 1; \
+	  launcher/wine-arch --check $$arch && (cd $$dir && ctest --output-on-failure) || exit 1; \
 	done
 
 test: test-native test-asan test-win
@@ -55,17 +55,17 @@ test: test-native test-asan test-win
 # On a desktop: the utility in a window, COM1 on a simulated unit that prints
 # what it receives. Without a display: the same, used headless under Xvfb.
 run: native
-	@arch=$$(tools/wine-arch) || exit 1; \
+	@arch=$$(launcher/wine-arch) || exit 1; \
 	$(MAKE) --no-print-directory win-$$arch || exit 1; \
-	if [ -n "$$DISPLAY" ]; then tools/korvel-wine --arch $$arch $(RUN_ARGS); \
-	else tools/korvel-demo --arch $$arch; fi
+	if [ -n "$$DISPLAY" ]; then launcher/korvel-wine --arch $$arch $(RUN_ARGS); \
+	else launcher/korvel-demo --arch $$arch; fi
 
 # The window's runs, then korvel-program's beside the floor of the line.
 # The window in each Windows build this machine runs, headless and on a
 # display; then korvel-program.
 bench: win native
-	tools/korvel-bench
-	tools/korvel-program-bench --native-build $(BUILD)/native
+	bench/korvel-bench
+	bench/korvel-program-bench --native-build $(BUILD)/native
 
 # korvel-<version>-win32.zip and -win64.zip with SHA256SUMS in build/dist.
 dist: win

@@ -20,9 +20,9 @@ class WindowsConsoleTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         # Class cleanups run even when this fails half-way, last added first.
-        cls.tools = os.path.join(ARGS.source, "tools")
+        cls.launcher = os.path.join(ARGS.source, "launcher")
         lines = ARGS.prefix + ".lines"
-        subprocess.run([os.path.join(cls.tools, "wine-prefix.sh"), ARGS.arch, ARGS.prefix, "null",
+        subprocess.run([os.path.join(cls.launcher, "wine-prefix.sh"), ARGS.arch, ARGS.prefix, "null",
                         os.path.join(lines, "com1"), os.path.join(lines, "com2")],
                        check=True, stdout=subprocess.DEVNULL)
         work = tempfile.mkdtemp(prefix="korvel-program-wine-")
@@ -31,7 +31,7 @@ class WindowsConsoleTest(unittest.TestCase):
         cls.addClassCleanup(cls.unit.kill)
         # Wine lets go of the terminal before the unit goes away.
         cls.addClassCleanup(subprocess.run,
-                            [os.path.join(cls.tools, "wine-exec"), ARGS.arch, ARGS.prefix, "--kill"])
+                            [os.path.join(cls.launcher, "wine-exec"), ARGS.arch, ARGS.prefix, "--kill"])
 
         os.makedirs(lines, exist_ok=True)
         links = [os.path.join(lines, name) for name in ("com1", "com2")]
@@ -47,7 +47,7 @@ class WindowsConsoleTest(unittest.TestCase):
         os.symlink(cls.unit.path, links[0])
 
     def run_program(self, *args):
-        return subprocess.run([os.path.join(self.tools, "wine-exec"), ARGS.arch, ARGS.prefix,
+        return subprocess.run([os.path.join(self.launcher, "wine-exec"), ARGS.arch, ARGS.prefix,
                                ARGS.exe] + list(args), capture_output=True, timeout=120)
 
     def test_com1_gets_both_frames_a_unix_device_is_refused_and_a_missing_port_gives_3(self):

@@ -81,7 +81,7 @@ class CleanupTest(unittest.TestCase):
 
     def test_ctrl_c_during_the_demo_leaves_nothing(self):
         demo = subprocess.Popen(
-            [os.path.join(kd.TOP, "tools", "korvel-demo"), "--arch", kd.ARGS.arch,
+            [os.path.join(kd.TOP, "launcher", "korvel-demo"), "--arch", kd.ARGS.arch,
              "--out", self.dir],
             start_new_session=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         try:

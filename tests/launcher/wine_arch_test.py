@@ -1,5 +1,5 @@
 """How Windows programs are run here: the choice of build and Wine loader
-(tools/wine-arch), and what the scripts that follow it say when Wine cannot
+(launcher/wine-arch), and what the scripts that follow it say when Wine cannot
 start. Stand-in loaders play a machine without 32-bit support and one with it.
 """
 
@@ -11,7 +11,7 @@ import subprocess
 import tempfile
 import unittest
 
-TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
+LAUNCHER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "launcher")
 
 # A loader that records how it was called, answers --version, and fails to
 # make a prefix when told to.
@@ -55,7 +55,7 @@ class WineArchTest(unittest.TestCase):
         environment.update(KORVEL_WINE_LOADER_X86=loader32,
                            KORVEL_WINE_LOADER_X64=loader64 or self.working64,
                            KORVEL_WINESERVER=self.server, CALLS=self.calls, **env)
-        return subprocess.run([os.path.join(TOOLS, args[0])] + args[1:], env=environment,
+        return subprocess.run([os.path.join(LAUNCHER, args[0])] + args[1:], env=environment,
                               capture_output=True, text=True, timeout=60)
 
     def calls_made(self):

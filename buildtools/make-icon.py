@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes res/korvel.ico: a two-line display unit, 32x32 and 16x16, 16 colours.
 
-Usage: make-icon.py [OUTPUT]   (default: res/korvel.ico next to this tools/ folder)
+Usage: make-icon.py [OUTPUT]   (default: res/korvel.ico beside this buildtools/ folder)
 
 Each picture is drawn below as rows of characters: '.' is transparent, a hex
 digit is an index into the standard 16-colour palette.

@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "sim/korvel_unit.h"
-#include "tools/korvel-unit/options.h"
-#include "tools/korvel-unit/pty_line.h"
+#include "sim/korvel-unit/options.h"
+#include "sim/korvel-unit/pty_line.h"
 
 // Serves one unit on a pseudo-terminal: takes each byte the client sends,
 // answers as the unit would, and reports frames and bytes.

@@ -1,4 +1,4 @@
-#include "tools/korvel-unit/options.h"
+#include "sim/korvel-unit/options.h"
 
 #include <cctype>
 #include <cerrno>

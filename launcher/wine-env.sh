@@ -1,5 +1,5 @@
 # Sourced by every script that runs Windows programs, after it has set
-# KORVEL_WIN_ARCH (x86 or x64; tools/wine-arch decides which) and WINEPREFIX.
+# KORVEL_WIN_ARCH (x86 or x64; launcher/wine-arch decides which) and WINEPREFIX.
 # Sets korvel_loader and korvel_wineserver and exports what every run shares:
 # the prefix's kind, no debug chatter, and no offer to install Mono or Gecko,
 # which nothing here uses.

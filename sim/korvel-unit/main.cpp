@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/korvel-unit/options.h"
-#include "tools/korvel-unit/pty_line.h"
-#include "tools/korvel-unit/unit_session.h"
+#include "sim/korvel-unit/options.h"
+#include "sim/korvel-unit/pty_line.h"
+#include "sim/korvel-unit/unit_session.h"
 
 namespace {
 

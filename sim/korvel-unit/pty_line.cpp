@@ -1,4 +1,4 @@
-#include "tools/korvel-unit/pty_line.h"
+#include "sim/korvel-unit/pty_line.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "tools/korvel-unit/unit_session.h"
+#include "sim/korvel-unit/unit_session.h"
 
 #include <poll.h>
 #include <time.h>

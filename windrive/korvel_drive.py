@@ -1,7 +1,7 @@
 """Drives korvel.exe under Wine on an X display as a person would.
 
 A Session starts a display (Xvfb when none is given), the utility through
-tools/korvel-wine with a simulated unit on COM1, and then clicks, types and
+launcher/korvel-wine with a simulated unit on COM1, and then clicks, types and
 looks: window-probe tells where each control is and what it shows, xdotool
 moves the mouse and presses keys, ImageMagick takes screenshots.
 The unit's byte log and frames file tell what reached the line.
@@ -60,8 +60,8 @@ def exit_on_termination():
 
 
 def default_arch():
-    """The Windows build that runs on this machine: x86 or x64 (tools/wine-arch)."""
-    result = subprocess.run([os.path.join(TOP, "tools", "wine-arch")], capture_output=True,
+    """The Windows build that runs on this machine: x86 or x64 (launcher/wine-arch)."""
+    result = subprocess.run([os.path.join(TOP, "launcher", "wine-arch")], capture_output=True,
                             text=True)
     if result.returncode != 0:
         raise DriveError(result.stderr.strip())
@@ -143,7 +143,7 @@ class Session:
         self.unit_log = os.path.join(self.workdir, "unit-bytes.log")
         self.frames_file = os.path.join(self.workdir, "unit-frames.txt")
         self.unit_out = os.path.join(self.workdir, "unit-display.txt")
-        self.probe = os.path.join(self.win_build, "tools", "window-probe", "window-probe.exe")
+        self.probe = os.path.join(self.win_build, "windrive", "window-probe", "window-probe.exe")
         self._xvfb = None
         self._launcher = None
         os.makedirs(self.workdir, exist_ok=True)
@@ -175,11 +175,11 @@ class Session:
         # In a session of its own, so that everything it starts can be stopped
         # together; told to stop should this script die.
         self._launcher = subprocess.Popen(
-            [os.path.join(TOP, "tools", "korvel-wine"),
+            [os.path.join(TOP, "launcher", "korvel-wine"),
              "--headless" if self.headless else "--bare-display", "--arch", self.arch,
              "--prefix", self.prefix, "--com1", self.com1, "--com2", self.com2,
              "--wait-ready", ready, "--exe", self.exe,
-             "--unit", os.path.join(self.native_build, "tools", "korvel-unit", "korvel-unit"),
+             "--unit", os.path.join(self.native_build, "sim", "korvel-unit", "korvel-unit"),
              "--unit-args", " ".join(shlex.quote(a) for a in unit_args)],
             env=self.env, stdout=self._out, stderr=subprocess.STDOUT, start_new_session=True,
             preexec_fn=_die_with_parent)
@@ -246,11 +246,11 @@ class Session:
     # --- looking ----------------------------------------------------------
     def _wine(self, *args, **options):
         """Runs a program in the session's Wine prefix, or with --kill ends them all."""
-        return subprocess.run([os.path.join(TOP, "tools", "wine-exec"), self.arch, self.prefix]
+        return subprocess.run([os.path.join(TOP, "launcher", "wine-exec"), self.arch, self.prefix]
                               + list(args), env=self.env, capture_output=True, **options)
 
     def _probe(self, *args, timeout=30):
-        """window-probe's answer (see tools/window-probe), as a finished process."""
+        """window-probe's answer (see windrive/window-probe), as a finished process."""
         return self._wine(self.probe, *args, timeout=timeout)
 
     def windows(self):

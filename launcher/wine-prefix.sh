@@ -22,7 +22,7 @@ if [ ! -f "$WINEPREFIX/.korvel-made" ]; then
     "$korvel_wineserver" -k 2>/dev/null || true
     echo "wine-prefix: Wine could not make the prefix $WINEPREFIX:" >&2
     sed 's/^/  /' "$log" >&2
-    echo "Check that '$korvel_loader --version' works (tools/wine-arch --check $KORVEL_WIN_ARCH says why" \
+    echo "Check that '$korvel_loader --version' works (launcher/wine-arch --check $KORVEL_WIN_ARCH says why" \
          "it does not), then remove $WINEPREFIX and try again." >&2
     exit 1
   fi

@@ -5,7 +5,7 @@
 // microseconds, repetitions; also whole bytes out and answered, without and
 // with a bar step each, and a bar step timed between bytes as well as back to
 // back. A unit must answer each byte written to the port
-// (tools/korvel-call-costs puts one there); "--port none" leaves the serial
+// (bench/korvel-call-costs puts one there); "--port none" leaves the serial
 // calls out.
 #include <windows.h>
 #include <commctrl.h>
