@@ -12,7 +12,3 @@ std::string BannerTextFromFile(const std::uint8_t* bytes, std::size_t count) {
   }
   return text;
 }
-
-std::string BannerTextFromFile(const std::string& bytes) {
-  return BannerTextFromFile(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-}

@@ -13,4 +13,3 @@ constexpr std::size_t kBannerTextLimit = 58;  // bytes of them used
 // whichever ends first. Any byte value is kept, zero bytes included; a short
 // file gives only what it holds.
 std::string BannerTextFromFile(const std::uint8_t* bytes, std::size_t count);
-std::string BannerTextFromFile(const std::string& bytes);

@@ -4,8 +4,8 @@
 #include "serial/port_error.h"
 
 // The seam between the UART driver and the machine: one byte in from an I/O
-// address, one byte out to one. Real hardware, the Windows communications
-// stand-in and the simulated 16550 all sit behind it.
+// address, one byte out to one. Whatever plays the UART sits behind it: real
+// hardware, a stand-in on a serial device of the system, or a simulated 16550.
 class PortIo {
  public:
   virtual ~PortIo() = default;

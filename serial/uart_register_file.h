@@ -43,7 +43,6 @@ class UartRegisterFile {
   std::uint16_t divisor() const {
     return static_cast<std::uint16_t>(divisor_high_ << 8 | divisor_low_);
   }
-  std::uint8_t line_control() const { return line_control_; }
   LineSettings line_settings() const;
   std::uint8_t modem_control() const { return modem_control_; }
   bool fifos_enabled() const { return fifos_enabled_; }

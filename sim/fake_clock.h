@@ -3,8 +3,8 @@
 
 #include "serial/monotonic_clock.h"
 
-// A clock that moves only when told to, and optionally by a fixed step on
-// every reading, so a busy wait on it runs out of time without real waiting.
+// A clock that moves by a fixed step on every reading (or not at all), so a
+// busy wait on it runs out of time without real waiting.
 class FakeClock : public MonotonicClock {
  public:
   explicit FakeClock(std::int64_t step_per_read_ms = 0, std::int64_t start_ms = 0)
@@ -17,8 +17,6 @@ class FakeClock : public MonotonicClock {
     ++reads_;
     return now;
   }
-
-  void Advance(std::int64_t ms) { now_ms_ += ms; }
 
   // The current time, without counting as a reading or taking a step.
   std::int64_t Peek() const { return now_ms_; }

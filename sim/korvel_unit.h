@@ -27,7 +27,6 @@ struct UnitBehaviour {
 // before any complete frame the display is blank.
 class KorvelUnit {
  public:
-  static constexpr int kLineLength = 28;
   static constexpr std::uint8_t kEndOfFrame = 0x1A;
 
   explicit KorvelUnit(UnitBehaviour behaviour = {});

@@ -11,16 +11,9 @@ constexpr std::size_t kFifoDepth = 16;
 SimUart16550::SimUart16550(KorvelUnit& unit, MonotonicClock* clock)
     : unit_(unit), clock_(clock) {}
 
-std::uint8_t SimUart16550::In(std::uint16_t address) {
-  const std::uint8_t value = Read(address & 7);
-  log_.Add({false, address, value});
-  return value;
-}
+std::uint8_t SimUart16550::In(std::uint16_t address) { return Read(address & 7); }
 
-void SimUart16550::Out(std::uint16_t address, std::uint8_t value) {
-  log_.Add({true, address, value});
-  Write(address & 7, value);
-}
+void SimUart16550::Out(std::uint16_t address, std::uint8_t value) { Write(address & 7, value); }
 
 std::uint8_t SimUart16550::Read(int offset) {
   std::uint8_t value = 0;
@@ -46,7 +39,6 @@ std::uint8_t SimUart16550::Read(int offset) {
 void SimUart16550::Write(int offset, std::uint8_t value) {
   const RegisterWrite effect = registers_.Write(offset, value);
   if (effect.clear_receiver) receiver_.clear();
-  if (effect.clear_transmitter) transmitter_.clear();
   if (effect.transmit) Transmit(value);
 }
 
@@ -55,8 +47,7 @@ std::uint8_t SimUart16550::LineStatus() {
   std::uint8_t status = 0;
   if (!receiver_.empty()) status |= kDataReady;
   if (overrun_) status |= kOverrun;
-  if (transmitter_.size() <= 1) status |= kHoldingEmpty;
-  if (transmitter_.empty()) status |= kTransmitterEmpty;
+  status |= kHoldingEmpty | kTransmitterEmpty;
   overrun_ = false;
   return status;
 }
@@ -82,11 +73,6 @@ bool SimUart16550::ClearToSend() const {
 }
 
 void SimUart16550::Transmit(std::uint8_t byte) {
-  if (hold_transmitter_) {
-    const std::size_t room = (registers_.fifos_enabled() ? kFifoDepth : 1) + 1;
-    if (transmitter_.size() < room) transmitter_.push_back(byte);
-    return;
-  }
   if (registers_.loopback()) {
     ReceiveFromLine(byte);
     return;
@@ -99,14 +85,6 @@ void SimUart16550::Transmit(std::uint8_t byte) {
     return;
   }
   for (std::uint8_t b : answer) ReceiveFromLine(b);
-}
-
-void SimUart16550::HoldTransmitter(bool hold) {
-  hold_transmitter_ = hold;
-  if (hold) return;
-  std::deque<std::uint8_t> held;
-  held.swap(transmitter_);
-  for (std::uint8_t byte : held) Transmit(byte);
 }
 
 void SimUart16550::Inject(const std::vector<std::uint8_t>& bytes) {

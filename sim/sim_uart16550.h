@@ -8,7 +8,6 @@
 #include "serial/uart_register_file.h"
 #include "serial/uart_registers.h"
 #include "sim/korvel_unit.h"
-#include "sim/register_access.h"
 
 // One 16550 UART with a KORVEL unit on its line, seen through its eight
 // registers. Addresses are taken whole and the register is chosen by the low
@@ -34,9 +33,8 @@
 //   OUT1 and OUT2 as the chip does;
 // - the unit's answer delay, measured on the clock given; with no clock,
 //   answers arrive at once.
-// A byte written to the transmit register reaches the unit at once unless the
-// transmitter is held (HoldTransmitter), which keeps it and the ones after it
-// on the PC's side with the status bits showing so.
+// A byte written to the transmit register reaches the unit at once, so the
+// transmitter always reads as empty.
 class SimUart16550 {
  public:
   explicit SimUart16550(KorvelUnit& unit, MonotonicClock* clock = nullptr);
@@ -48,16 +46,7 @@ class SimUart16550 {
   // (noise, or a unit talking out of turn).
   void Inject(const std::vector<std::uint8_t>& bytes);
 
-  // While held, written bytes stay in the transmitter; releasing sends them.
-  void HoldTransmitter(bool hold);
-
   bool ClearToSend() const;
-
-  // Answers still on their way.
-  std::size_t AnswersInFlight() const { return in_flight_.size(); }
-
-  const std::vector<RegisterAccess>& Log() const { return log_.entries(); }
-  void ClearLog() { log_.Clear(); }
 
  private:
   struct Answer {
@@ -80,10 +69,7 @@ class SimUart16550 {
   std::uint8_t receive_buffer_ = 0;  // the last byte read
   bool overrun_ = false;
   bool last_cts_ = false;
-  bool hold_transmitter_ = false;
 
   std::deque<std::uint8_t> receiver_;
-  std::deque<std::uint8_t> transmitter_;  // held bytes, the first one shifting out
   std::deque<Answer> in_flight_;
-  AccessLog log_;
 };
