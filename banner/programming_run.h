@@ -1,30 +1,28 @@
 #pragma once
-#include <string>
+#include <string_view>
 
+#include "banner/pause.h"
+#include "banner/run_result.h"
 #include "serial/uart_driver.h"
 
-// What a programming run may do to its surroundings. The dialog provides it:
-// the serial operations act on its chosen port, the text is its message edit's,
-// the progress is its bar (0..60).
-class ProgrammerOps {
+// What a front end is told while a run goes on, and how it asks it to stop.
+// Each call comes between two bytes.
+class RunObserver {
  public:
-  virtual ~ProgrammerOps() = default;
-  virtual void InitPort() = 0;
-  virtual SendStatus SendByte(int byte) = 0;
-  virtual void Delay() = 0;
-  virtual std::string ReadMessageText() = 0;
-  virtual void SetProgress(int position) = 0;
+  // The progress scale, 0..60: the blank frame fills 0..30, the message frame
+  // 30..60; back to 0 when the run ends, however it ends.
+  virtual void BarAt(int /*position*/) {}
+  // A byte of a frame went out and was answered: sent bytes of that frame so far.
+  virtual void Answered(RunPhase /*phase*/, int /*sent*/) {}
+  // Asked before each byte; true ends the run there, the byte not sent.
+  virtual bool StopNow() { return false; }
+
+ protected:
+  ~RunObserver() = default;
 };
 
-enum class RunPhase { kBlank, kMessage };
-
-struct RunResult {
-  SendStatus status = SendStatus::kSent;  // kSent: both frames went out
-  RunPhase phase = RunPhase::kBlank;      // where it stopped, when it failed
-  int position = 0;                       // frame position of the byte that failed
-  bool ok() const { return status == SendStatus::kSent; }
-};
-
-// Blank frame, pause, message frame; the bar goes 0..30, 30..60, then back to 0.
-// A byte that fails ends the run there.
-RunResult RunProgramming(ProgrammerOps& ops);
+// Programs the unit on the driver's port: InitPort, the blank frame, the
+// pause (read on pause_clock), then the frame of the message text, each byte
+// answered. A byte that fails, or a request to stop, ends the run there.
+RunResult RunProgramming(UartDriver& driver, int port, std::string_view text,
+                         TimeOfDaySource& pause_clock, RunObserver& observer);

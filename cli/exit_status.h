@@ -1,4 +1,5 @@
 #pragma once
+#include "banner/run_result.h"
 
 // korvel-program's exit status: what a script that calls it can act on.
 enum ExitStatus {
@@ -8,3 +9,9 @@ enum ExitStatus {
   kExitUnitFailed = 4,   // the unit did not answer, or a wait ran out
   kExitStopped = 130,    // stopped by Ctrl-C or a signal, as shells count it
 };
+
+inline ExitStatus ExitStatusFor(const RunResult& result) {
+  if (result.ok()) return kExitOk;
+  if (result.outcome == RunOutcome::kStopped) return kExitStopped;
+  return result.port_failed() ? kExitPortFailed : kExitUnitFailed;
+}

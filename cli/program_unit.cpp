@@ -18,48 +18,26 @@ namespace {
 // The device is played as the UART of port index 1, the driver's COM1.
 constexpr int kPortIndex = 1;
 
-class CommandLineOps : public ProgrammerOps {
+// Each frame's bytes on a terminal's bar, and Ctrl-C between two bytes.
+class CommandLineObserver : public RunObserver {
  public:
-  CommandLineOps(UartDriver& driver, const std::string& text, ProgressBar* bar)
-      : driver_(driver), text_(text), message_length_(SentLength(MessageFrame(text))), bar_(bar) {}
+  CommandLineObserver(ProgressBar* bar, int message_length)
+      : bar_(bar), message_length_(message_length) {}
 
-  void InitPort() override { driver_.InitPort(kPortIndex); }
-
-  SendStatus SendByte(int byte) override {
-    // A run can only end early at a byte that fails; ProgramUnit tells a stop
-    // request from a failure by asking again.
-    if (StopRequested()) return SendStatus::kPortMissing;
-    const SendStatus status = driver_.SendByte(kPortIndex, byte);
-    if (status == SendStatus::kSent && bar_ != nullptr) {
-      ++sent_;
-      if (message_phase_) {
-        bar_->Show("message frame", sent_, message_length_);
-      } else {
-        bar_->Show("blank frame", sent_, kFrameSize);
-      }
+  void Answered(RunPhase phase, int sent) override {
+    if (bar_ == nullptr) return;
+    if (phase == RunPhase::kBlank) {
+      bar_->Show("blank frame", sent, kFrameSize);
+    } else {
+      bar_->Show("message frame", sent, message_length_);
     }
-    return status;
   }
 
-  void Delay() override {
-    ::Delay(time_of_day_);
-    message_phase_ = true;
-    sent_ = 0;
-  }
-
-  std::string ReadMessageText() override { return text_; }
-
-  // The bar counts bytes of each frame rather than the run's 0..60 scale.
-  void SetProgress(int) override {}
+  bool StopNow() override { return StopRequested(); }
 
  private:
-  UartDriver& driver_;
-  SystemTimeOfDay time_of_day_;
-  const std::string text_;
-  const int message_length_;
   ProgressBar* bar_;
-  bool message_phase_ = false;
-  int sent_ = 0;
+  const int message_length_;
 };
 
 void Say(const std::string& text) { std::fprintf(stderr, "korvel-program: %s\n", text.c_str()); }
@@ -71,33 +49,20 @@ int ProgramUnit(const std::string& port, const std::string& device, const std::s
   CatchStopRequests();
   const std::uint16_t base = UartDriver::BaseFor(kPortIndex);
   const std::unique_ptr<PortIo> io = PortIoFor(base, device);
+  const int message_length = SentLength(MessageFrame(text));
   if (!io->Present(base)) {
-    Say(PortProblemText(port, device, io->LastError(base), ""));
+    Say(OutcomeText(port, device, PortFailure(io->LastError(base)), message_length));
     return kExitPortFailed;
   }
 
   SteadyClock clock;
+  SystemTimeOfDay time_of_day;
   UartDriver driver(*io, clock);
-  const bool show_bar = !quiet && IsTerminal(stderr);
   ProgressBar bar(stderr);
-  CommandLineOps ops(driver, text, show_bar ? &bar : nullptr);
-  const RunResult result = RunProgramming(ops);
+  CommandLineObserver observer(!quiet && IsTerminal(stderr) ? &bar : nullptr, message_length);
+  const RunResult result = RunProgramming(driver, kPortIndex, text, time_of_day, observer);
   bar.Clear();
 
-  const int message_length = SentLength(MessageFrame(text));
-  if (StopRequested()) {
-    Say("stopped at " + RunPlace(result, message_length) +
-        "; the unit has not got the whole banner");
-    return kExitStopped;
-  }
-  if (result.ok()) {
-    if (!quiet) Say(ProgrammedText(port, message_length));
-    return kExitOk;
-  }
-  if (result.status == SendStatus::kPortMissing) {
-    Say(PortProblemText(port, device, io->LastError(base), RunPlace(result, message_length)));
-    return kExitPortFailed;
-  }
-  Say(UnitProblemText(port, result, message_length));
-  return kExitUnitFailed;
+  if (!result.ok() || !quiet) Say(OutcomeText(port, device, result, message_length));
+  return ExitStatusFor(result);
 }

@@ -18,7 +18,46 @@ std::string PortsHere() {
   return list + ".";
 }
 
-}  // namespace
+std::string PortText(const std::string& port, const std::string& device, const RunResult& result,
+                     const std::string& place) {
+  const std::string why =
+      result.system_code != 0 ? " (" + SystemErrorText(result.system_code) + ")" : "";
+  switch (result.outcome) {
+    case RunOutcome::kNoSuchPort:
+      if (DeviceExists(device)) return port + " is not a serial port" + why + ". " + PortsHere();
+      return port + " does not exist. Is the adapter plugged in? " + PortsHere();
+    case RunOutcome::kPortInUse:
+      return port + " is in use by another program" + why + "; try again once it is done.";
+    case RunOutcome::kPortAccessDenied: {
+      const std::string advice = AccessAdvice(device);
+      return "no permission to open " + port + why + "." + (advice.empty() ? "" : " " + advice);
+    }
+    case RunOutcome::kPortWentAway:
+      return port + " stopped working during the run, at " + place + why +
+             ". Was the adapter pulled out? Nothing more was sent.";
+    default:
+      break;
+  }
+  return port + " could not be opened" + why + ".";
+}
+
+std::string UnitText(const std::string& port, const RunResult& result, const std::string& place) {
+  switch (result.outcome) {
+    case RunOutcome::kNoAnswer:
+      return "the unit on " + port + " did not answer " + place + " within " + kTimeLimit + ". " +
+             kCheckTheUnit;
+    case RunOutcome::kNoCts:
+      return "the unit on " + port + " did not signal that it was ready (CTS) within " +
+             kTimeLimit + ", at " + place + ". " + kCheckTheUnit;
+    case RunOutcome::kTransmitterStuck:
+      return port + " did not finish sending " + place + " within " + kTimeLimit + ". " +
+             kCheckTheUnit;
+    default:
+      break;
+  }
+  return "the unit on " + port + " kept sending for " + kTimeLimit + " without a pause, before " +
+         place + ". " + kCheckTheUnit;
+}
 
 std::string RunPlace(const RunResult& result, int message_length) {
   const bool blank = result.phase == RunPhase::kBlank;
@@ -27,54 +66,21 @@ std::string RunPlace(const RunResult& result, int message_length) {
          (blank ? "blank" : "message") + " frame";
 }
 
-std::string PortProblemText(const std::string& port, const std::string& device,
-                            const PortError& error, const std::string& place) {
-  const std::string why =
-      error.system_code != 0 ? " (" + SystemErrorText(error.system_code) + ")" : "";
-  switch (error.problem) {
-    case PortProblem::kNoSuchPort:
-      if (DeviceExists(device)) return port + " is not a serial port" + why + ". " + PortsHere();
-      return port + " does not exist. Is the adapter plugged in? " + PortsHere();
-    case PortProblem::kInUse:
-      return port + " is in use by another program" + why + "; try again once it is done.";
-    case PortProblem::kAccessDenied: {
-      const std::string advice = AccessAdvice(device);
-      return "no permission to open " + port + why + "." + (advice.empty() ? "" : " " + advice);
-    }
-    case PortProblem::kWentAway:
-      return port + " stopped working during the run" +
-             (place.empty() ? "" : ", at " + place) + why +
-             ". Was the adapter pulled out? Nothing more was sent.";
-    case PortProblem::kOther:
-    case PortProblem::kNone:
-      break;
-  }
-  return port + " could not be opened" + why + ".";
-}
-
-std::string UnitProblemText(const std::string& port, const RunResult& result, int message_length) {
-  const std::string place = RunPlace(result, message_length);
-  switch (result.status) {
-    case SendStatus::kNoAnswer:
-      return "the unit on " + port + " did not answer " + place + " within " + kTimeLimit + ". " +
-             kCheckTheUnit;
-    case SendStatus::kNoCts:
-      return "the unit on " + port + " did not signal that it was ready (CTS) within " +
-             kTimeLimit + ", at " + place + ". " + kCheckTheUnit;
-    case SendStatus::kTransmitterStuck:
-      return port + " did not finish sending " + place + " within " + kTimeLimit + ". " +
-             kCheckTheUnit;
-    case SendStatus::kReceiverFlooded:
-      return "the unit on " + port + " kept sending for " + kTimeLimit +
-             " without a pause, before " + place + ". " + kCheckTheUnit;
-    case SendStatus::kSent:
-    case SendStatus::kPortMissing:
-      break;
-  }
-  return "programming on " + port + " stopped at " + place + ". " + kCheckTheUnit;
-}
-
 std::string ProgrammedText(const std::string& port, int message_length) {
   return port + ": programmed, blank frame " + std::to_string(kFrameSize) +
          " bytes and message frame " + std::to_string(message_length) + " bytes, each answered";
 }
+
+}  // namespace
+
+std::string OutcomeText(const std::string& port, const std::string& device,
+                        const RunResult& result, int message_length) {
+  const std::string place = RunPlace(result, message_length);
+  if (result.ok()) return ProgrammedText(port, message_length);
+  if (result.outcome == RunOutcome::kStopped) {
+    return "stopped at " + place + "; the unit has not got the whole banner";
+  }
+  if (result.port_failed()) return PortText(port, device, result, place);
+  return UnitText(port, result, place);
+}
+

@@ -15,9 +15,6 @@ bool DeviceForPort(const std::string& port, std::string* device, std::string* re
 // The device played as the UART at base, opened on first use.
 std::unique_ptr<PortIo> PortIoFor(std::uint16_t base, const std::string& device);
 
-// The system's own words for one of its error codes (errno, GetLastError).
-std::string SystemErrorText(int code);
-
 // Whether the system has a device by that name, serial line or not.
 bool DeviceExists(const std::string& device);
 

@@ -5,7 +5,6 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "cli/system.h"
@@ -47,8 +46,6 @@ bool DeviceForPort(const std::string& port, std::string* device, std::string* re
 std::unique_ptr<PortIo> PortIoFor(std::uint16_t base, const std::string& device) {
   return std::make_unique<PosixPortIo>(std::vector<PosixPortIo::Line>{{base, device}});
 }
-
-std::string SystemErrorText(int code) { return std::strerror(code); }
 
 bool DeviceExists(const std::string& device) {
   struct stat status {};

@@ -46,20 +46,6 @@ std::unique_ptr<PortIo> PortIoFor(std::uint16_t base, const std::string& device)
   return std::make_unique<CommPortIo>(std::vector<CommPortIo::Line>{{base, device}});
 }
 
-std::string SystemErrorText(int code) {
-  char* words = nullptr;
-  const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&words), 0, nullptr);
-  std::string text = length > 0 ? std::string(words, length) : "error " + std::to_string(code);
-  if (words != nullptr) LocalFree(words);
-  // The system ends its sentences with a full stop and a line break.
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.')) {
-    text.pop_back();
-  }
-  return text;
-}
-
 bool DeviceExists(const std::string& device) {
   // The system's name for the device: "COM3" for "\\\\.\\COM3".
   const std::string prefix = "\\\\.\\";

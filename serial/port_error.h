@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 
 // Why a port could not be used, sorted into what the operator can act on,
 // with the system's own error code kept beside it (GetLastError on Windows,
@@ -16,3 +17,7 @@ struct PortError {
   PortProblem problem = PortProblem::kNone;
   int system_code = 0;
 };
+
+// The system's own words for one of its error codes, as one clause: without
+// the full stop and line break the system may end them with.
+std::string SystemErrorText(int code);

@@ -42,6 +42,9 @@ class UartDriver {
   // Sends the low 8 bits of byte and returns once the unit has answered.
   SendStatus SendByte(int port, int byte);
 
+  // Why the port was last found missing; nothing while it is there.
+  PortError LastError(int port) const { return io_.LastError(BaseFor(port)); }
+
   // Done once for each byte, after it has left the transmitter and before
   // the wait for its answer; null for nothing.
   void SetAnswerWaitWork(AnswerWaitWork* work) { answer_wait_work_ = work; }

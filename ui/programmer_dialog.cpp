@@ -54,7 +54,6 @@ const MessageMap* CProgrammerDialog::GetMessageMap() const { return &messageMap;
 CProgrammerDialog::CProgrammerDialog(PortIo& io, MonotonicClock& clock,
                                      TimeOfDaySource& timeOfDay, CWnd* parent)
     : CDialog(IDD_MAIN, parent),
-      m_io(io),
       m_clock(clock),
       m_driver(io, clock),
       m_timeOfDay(timeOfDay),
@@ -123,13 +122,13 @@ void CProgrammerDialog::OnOutOfMemoryProgress(NMHDR*, LRESULT* pResult) { *pResu
 void CProgrammerDialog::OnPort1() {
   ::EnableWindow(GetDlgItem(IDC_PROGRAM), TRUE);
   m_port = 1;
-  InitPort();
+  m_driver.InitPort(m_port);
 }
 
 void CProgrammerDialog::OnPort2() {
   ::EnableWindow(GetDlgItem(IDC_PROGRAM), TRUE);
   m_port = 2;
-  InitPort();
+  m_driver.InitPort(m_port);
 }
 
 void CProgrammerDialog::OnLoad() {
@@ -170,17 +169,20 @@ void CProgrammerDialog::OnLoad() {
 }
 
 void CProgrammerDialog::OnProgram() {
+  // The dialog takes no input during a run, so the text read now is the text
+  // the message frame is made of.
+  m_message.clear();
+  m_message = WindowTextOf(GetDlgItem(IDC_MESSAGE));
+
   m_progress.SetRedraw(FALSE);
   m_barDrawnMs = m_clock.NowMs();
-  const RunResult result = RunProgramming(*this);
+  const RunResult result = RunProgramming(m_driver, m_port, m_message, m_timeOfDay, *this);
   ShowProgress();
   m_progress.SetRedraw(TRUE);
   m_progress.RedrawNow();
   if (result.ok()) return;
   // The run has already put the bar back to 0; say what stopped it.
-  const std::string text =
-      RunFailureText(m_port, result.status, m_io.LastError(UartDriver::BaseFor(m_port)));
-  MessageBoxA(text.c_str(), nullptr, MB_OK | MB_ICONWARNING);
+  MessageBoxA(RunFailureText(m_port, result).c_str(), nullptr, MB_OK | MB_ICONWARNING);
 }
 
 void CProgrammerDialog::UpdateMessageText() {
@@ -188,23 +190,11 @@ void CProgrammerDialog::UpdateMessageText() {
   ::SetWindowTextA(GetDlgItem(IDC_MESSAGE), m_message.c_str());
 }
 
-void CProgrammerDialog::InitPort() { m_driver.InitPort(m_port); }
-
-SendStatus CProgrammerDialog::SendByte(int byte) { return m_driver.SendByte(m_port, byte); }
-
-void CProgrammerDialog::Delay() { ::Delay(m_timeOfDay); }
-
-std::string CProgrammerDialog::ReadMessageText() {
-  m_message.clear();
-  m_message = WindowTextOf(GetDlgItem(IDC_MESSAGE));
-  return m_message;
-}
-
 // A position reaches the bar while the next byte is on the line: under Wine
 // each step of the bar and each drawing of it wait on Wine's server, and the
 // line would otherwise wait for them. Each position still goes to the bar,
 // in order.
-void CProgrammerDialog::SetProgress(int position) {
+void CProgrammerDialog::BarAt(int position) {
   ShowProgress();  // no byte went out since the last position
   m_barPending = position;
 }

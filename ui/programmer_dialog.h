@@ -18,7 +18,7 @@
 POINT MinimisedIconOrigin(int clientWidth, int clientHeight, int iconWidth, int iconHeight);
 
 // The main dialog: choose a port, type the message, program the unit.
-class CProgrammerDialog : public CDialog, private ProgrammerOps, private AnswerWaitWork {
+class CProgrammerDialog : public CDialog, private RunObserver, private AnswerWaitWork {
  public:
   // The serial line is reached through io; the clocks time its waits and the
   // pause between the two frames.
@@ -49,20 +49,14 @@ class CProgrammerDialog : public CDialog, private ProgrammerOps, private AnswerW
 
   void UpdateMessageText();
 
-  // What a programming run does to the dialog and the line.
-  void InitPort() override;
-  SendStatus SendByte(int byte) override;
-  void Delay() override;
-  std::string ReadMessageText() override;
-  void SetProgress(int position) override;
-
-  // The bar's work during a run, done while a byte is on the line.
+  // The bar during a run: each position is taken, and the bar given it while
+  // the next byte is on the line.
+  void BarAt(int position) override;
   void WhileAwaitingAnswer() override;
   void ShowProgress();
 
   static const MessageMapEntry messageEntries[];
 
-  PortIo& m_io;
   MonotonicClock& m_clock;
   UartDriver m_driver;
   TimeOfDaySource& m_timeOfDay;

@@ -6,26 +6,20 @@
 
 namespace {
 
-UINT PortProblemText(PortProblem problem) {
-  switch (problem) {
-    case PortProblem::kNoSuchPort: return IDS_PORT_NO_SUCH;
-    case PortProblem::kInUse: return IDS_PORT_IN_USE;
-    case PortProblem::kAccessDenied: return IDS_PORT_ACCESS_DENIED;
-    case PortProblem::kWentAway: return IDS_PORT_WENT_AWAY;
-    case PortProblem::kOther: return IDS_PORT_OTHER;
-    case PortProblem::kNone: break;
-  }
-  return IDS_PORT_MISSING;
-}
-
-UINT StatusText(SendStatus status) {
-  switch (status) {
-    case SendStatus::kNoAnswer: return IDS_UNIT_NO_ANSWER;
-    case SendStatus::kNoCts: return IDS_UNIT_NO_CTS;
-    case SendStatus::kTransmitterStuck: return IDS_TRANSMITTER_STUCK;
-    case SendStatus::kReceiverFlooded: return IDS_RECEIVER_FLOODED;
-    case SendStatus::kSent:
-    case SendStatus::kPortMissing: break;
+UINT TextFor(const RunResult& result) {
+  switch (result.outcome) {
+    case RunOutcome::kNoSuchPort: return IDS_PORT_NO_SUCH;
+    case RunOutcome::kPortInUse: return IDS_PORT_IN_USE;
+    case RunOutcome::kPortAccessDenied: return IDS_PORT_ACCESS_DENIED;
+    case RunOutcome::kPortWentAway: return IDS_PORT_WENT_AWAY;
+    case RunOutcome::kPortFailed:
+      return result.system_code != 0 ? IDS_PORT_OTHER : IDS_PORT_MISSING;
+    case RunOutcome::kNoAnswer: return IDS_UNIT_NO_ANSWER;
+    case RunOutcome::kNoCts: return IDS_UNIT_NO_CTS;
+    case RunOutcome::kTransmitterStuck: return IDS_TRANSMITTER_STUCK;
+    case RunOutcome::kReceiverFlooded: return IDS_RECEIVER_FLOODED;
+    case RunOutcome::kStopped:
+    case RunOutcome::kProgrammed: break;
   }
   return IDS_RUN_STOPPED;
 }
@@ -37,10 +31,8 @@ std::string PortName(int port) {
   return UartDriver::BaseFor(port) == uart::kCom2Base ? "COM2" : "COM1";
 }
 
-std::string RunFailureText(int port, SendStatus status, const PortError& error) {
-  const std::string name = PortName(port);
-  if (status == SendStatus::kSent) return std::string();
-  if (status != SendStatus::kPortMissing) return FormatResourceString(StatusText(status), {name});
-  return FormatResourceString(PortProblemText(error.problem),
-                              {name, SystemErrorText(static_cast<DWORD>(error.system_code))});
+std::string RunFailureText(int port, const RunResult& result) {
+  if (result.ok()) return std::string();
+  const std::string words = result.system_code != 0 ? SystemErrorText(result.system_code) : "";
+  return FormatResourceString(TextFor(result), {PortName(port), words});
 }

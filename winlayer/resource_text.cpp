@@ -1,6 +1,5 @@
 #include "winlayer/resource_text.h"
 
-#include <cstdio>
 #include <vector>
 
 std::string LoadResourceString(UINT id) {
@@ -23,24 +22,6 @@ std::string FormatResourceString(UINT id, std::initializer_list<std::string> arg
     } else {
       text.push_back(pattern[i]);
     }
-  }
-  return text;
-}
-
-std::string SystemErrorText(DWORD code) {
-  char* words = nullptr;
-  const DWORD length = ::FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<LPSTR>(&words), 0, nullptr);
-  std::string text = length > 0 ? std::string(words, length) : std::string();
-  ::LocalFree(words);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-    text.pop_back();
-  }
-  if (text.empty()) {
-    char number[32];
-    std::snprintf(number, sizeof number, "error 0x%08lX", static_cast<unsigned long>(code));
-    text = number;
   }
   return text;
 }

@@ -10,7 +10,3 @@ std::string LoadResourceString(UINT id);
 // A string of the string table with %1, %2, ... replaced by the arguments in
 // order, as message texts are built from a string id plus arguments.
 std::string FormatResourceString(UINT id, std::initializer_list<std::string> arguments);
-
-// The system's own words for an error code of GetLastError, without the line
-// break the system ends them with; the code in hex when it has none.
-std::string SystemErrorText(DWORD code);

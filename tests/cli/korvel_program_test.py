@@ -215,8 +215,15 @@ class PortTest(ProgramTestCase):
         program.send_signal(signal.SIGINT)
         _, errors = program.communicate(timeout=10)
         self.assertEqual(program.returncode, 130, errors)
-        self.assertIn("stopped at byte", errors.decode())
         self.assertFalse(exclusively_held(watcher), "the port was left locked")
+        # Sending stopped where it says: the bytes before that one went out, no more.
+        stopped = re.search(r"stopped at byte (\d+) of \d+ of the (blank|message) frame",
+                            errors.decode())
+        self.assertIsNotNone(stopped, errors)
+        before = int(stopped.group(1)) - 1 + (61 if stopped.group(2) == "message" else 0)
+        time.sleep(0.2)
+        self.assertEqual(len(unit.received()), before)
+        self.assertLess(before, 122)
 
 
 class UnitTest(ProgramTestCase):

@@ -5,41 +5,62 @@
 #include <cerrno>
 #include <string>
 
+#include "serial/port_error.h"
+
 namespace {
 
 bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// A silent unit, a missing or busy port and a hang-up are korvel_program_test's,
-// through the program; here what a pseudo-terminal cannot bring about.
-TEST(RunMessagesTest, AFailedRunNamesTheWaitTheFrameAndTheByte) {
-  const RunResult in_message{SendStatus::kNoCts, RunPhase::kMessage, 12};
-  EXPECT_EQ(RunPlace(in_message, 14), "byte 13 of 14 of the message frame");
+RunResult Ended(RunOutcome outcome, RunPhase phase, int position, int system_code = 0) {
+  RunResult result;
+  result.outcome = outcome;
+  result.phase = phase;
+  result.position = position;
+  result.system_code = system_code;
+  return result;
+}
 
+// A silent unit, a missing or busy port, a hang-up and Ctrl-C are
+// korvel_program_test's, through the program; here what a pseudo-terminal
+// cannot bring about.
+TEST(RunMessagesTest, AFailedRunNamesTheWaitTheFrameAndTheByte) {
   const struct {
-    SendStatus status;
+    RunOutcome outcome;
     std::string says;
   } cases[] = {
-      {SendStatus::kNoCts, "did not signal that it was ready (CTS) within 3 s, at byte 13"},
-      {SendStatus::kTransmitterStuck, "COM3 did not finish sending byte 13 of 14"},
-      {SendStatus::kReceiverFlooded, "kept sending for 3 s without a pause, before byte 13"},
+      {RunOutcome::kNoCts, "did not signal that it was ready (CTS) within 3 s, at byte 13 of 14 "
+                           "of the message frame"},
+      {RunOutcome::kTransmitterStuck, "COM3 did not finish sending byte 13 of 14"},
+      {RunOutcome::kReceiverFlooded, "kept sending for 3 s without a pause, before byte 13"},
   };
   for (const auto& c : cases) {
     const std::string text =
-        UnitProblemText("COM3", RunResult{c.status, RunPhase::kMessage, 12}, 14);
+        OutcomeText("COM3", "COM3", Ended(c.outcome, RunPhase::kMessage, 12), 14);
     EXPECT_TRUE(Has(text, c.says)) << text;
     EXPECT_TRUE(Has(text, "Check the cable and the unit's power")) << text;
   }
+  EXPECT_EQ(OutcomeText("COM3", "COM3", Ended(RunOutcome::kStopped, RunPhase::kBlank, 4), 14),
+            "stopped at byte 5 of 61 of the blank frame; the unit has not got the whole banner");
 }
 
-TEST(RunMessagesTest, APortProblemNamesTheDeviceAndWhatToDo) {
+TEST(RunMessagesTest, APortProblemNamesThePortTheSystemsReasonAndWhatToDo) {
   const std::string port = "/dev/korvel-test-port";
-  const std::string denied = PortProblemText(port, port, {PortProblem::kAccessDenied, EACCES}, "");
-  EXPECT_TRUE(Has(denied, "no permission to open " + port)) << denied;
-  const std::string other = PortProblemText(port, port, {PortProblem::kOther, 0}, "");
-  EXPECT_TRUE(Has(other, port + " could not be opened")) << other;
-  EXPECT_EQ(ProgrammedText("COM3", 14),
+  const std::string denied = OutcomeText(
+      port, port, Ended(RunOutcome::kPortAccessDenied, RunPhase::kBlank, 0, EACCES), 61);
+  // The system's words for its own code, whatever system this is.
+  EXPECT_TRUE(Has(denied, "no permission to open " + port + " (" + SystemErrorText(EACCES) + ")."))
+      << denied;
+  const std::string other =
+      OutcomeText(port, port, Ended(RunOutcome::kPortFailed, RunPhase::kBlank, 0), 61);
+  EXPECT_EQ(other, port + " could not be opened.");
+  const std::string gone =
+      OutcomeText(port, port, Ended(RunOutcome::kPortWentAway, RunPhase::kMessage, 2, EIO), 9);
+  EXPECT_TRUE(Has(gone, "stopped working during the run, at byte 3 of 9 of the message frame (" +
+                            SystemErrorText(EIO) + ")"))
+      << gone;
+  EXPECT_EQ(OutcomeText("COM3", "COM3", RunResult{}, 14),
             "COM3: programmed, blank frame 61 bytes and message frame 14 bytes, each answered");
 }
 

@@ -8,54 +8,61 @@
 #include <set>
 #include <string>
 
-#include "winlayer/resource_text.h"
+#include "serial/port_error.h"
 
 namespace {
+
+RunResult Ended(RunOutcome outcome, int system_code = 0) {
+  RunResult result;
+  result.outcome = outcome;
+  result.system_code = system_code;
+  return result;
+}
 
 TEST(RunFailureTextTest, EachWayARunStopsHasItsOwnTextNamingThePort) {
   const std::string again = " Check the cable and the unit's power, then press Program again.";
   const struct {
-    SendStatus status;
-    PortError error;
+    RunResult result;
     std::string text;
   } cases[] = {
-      {SendStatus::kNoAnswer, {}, "The unit on COM1 did not answer." + again},
-      {SendStatus::kNoCts, {}, "The unit on COM1 did not signal that it was ready." + again},
-      {SendStatus::kTransmitterStuck, {}, "COM1 did not finish sending." + again},
-      {SendStatus::kReceiverFlooded, {}, "The unit on COM1 kept sending without a pause." + again},
-      {SendStatus::kPortMissing, {PortProblem::kNoSuchPort, ERROR_FILE_NOT_FOUND},
+      {Ended(RunOutcome::kNoAnswer), "The unit on COM1 did not answer." + again},
+      {Ended(RunOutcome::kNoCts), "The unit on COM1 did not signal that it was ready." + again},
+      {Ended(RunOutcome::kTransmitterStuck), "COM1 did not finish sending." + again},
+      {Ended(RunOutcome::kReceiverFlooded), "The unit on COM1 kept sending without a pause." + again},
+      {Ended(RunOutcome::kNoSuchPort, ERROR_FILE_NOT_FOUND),
        "There is no COM1 on this computer. Check the port's number in Device Manager (Ports), "
        "or choose the other port."},
-      {SendStatus::kPortMissing, {PortProblem::kInUse, ERROR_BUSY},
+      {Ended(RunOutcome::kPortInUse, ERROR_BUSY),
        "COM1 is in use by another program. Close that program, then press Program again."},
-      {SendStatus::kPortMissing, {PortProblem::kAccessDenied, ERROR_ACCESS_DENIED},
+      {Ended(RunOutcome::kPortAccessDenied, ERROR_ACCESS_DENIED),
        "Access to COM1 was denied. Another program may be holding it, or you may not be "
        "allowed to use it."},
-      {SendStatus::kPortMissing, {PortProblem::kWentAway, ERROR_INVALID_HANDLE},
+      {Ended(RunOutcome::kPortWentAway, ERROR_INVALID_HANDLE),
        "COM1 went away during the run. If it is a USB adapter, plug it in again, then press "
        "Program again."},
-      {SendStatus::kPortMissing, {},
+      {Ended(RunOutcome::kPortFailed),
        "COM1 could not be opened, or was disconnected. Check that the port exists and that no "
        "other program is using it."},
   };
   std::set<std::string> seen;
   for (const auto& c : cases) {
-    const std::string text = RunFailureText(1, c.status, c.error);
+    const std::string text = RunFailureText(1, c.result);
     EXPECT_EQ(text, c.text);
     EXPECT_TRUE(seen.insert(text).second) << "said twice: " << text;
   }
-  EXPECT_EQ(RunFailureText(1, SendStatus::kSent, {}), "");
+  EXPECT_EQ(RunFailureText(1, RunResult{}), "");
 }
 
 TEST(RunFailureTextTest, AnyOtherReasonIsGivenInTheSystemsOwnWordsForThePortRun) {
   const std::string words = SystemErrorText(ERROR_INVALID_PARAMETER);
   ASSERT_FALSE(words.empty());
   EXPECT_EQ(words.find("error 0x"), std::string::npos) << "the system has words for it";
-  EXPECT_EQ(RunFailureText(2, SendStatus::kPortMissing,
-                           {PortProblem::kOther, ERROR_INVALID_PARAMETER}),
-            "COM2 could not be opened: " + words);
+  EXPECT_NE(words.back(), '.') << "one clause, the sentence is the string table's";
+  EXPECT_EQ(RunFailureText(2, Ended(RunOutcome::kPortFailed, ERROR_INVALID_PARAMETER)),
+            "COM2 could not be opened: " + words + ".");
   // Port index 0 (none chosen yet) is COM1's, as the driver takes it.
-  EXPECT_EQ(RunFailureText(0, SendStatus::kNoAnswer, {}), RunFailureText(1, SendStatus::kNoAnswer, {}));
+  EXPECT_EQ(RunFailureText(0, Ended(RunOutcome::kNoAnswer)),
+            RunFailureText(1, Ended(RunOutcome::kNoAnswer)));
 }
 
 }  // namespace
