@@ -120,6 +120,7 @@ TEST(CommandLineTest, SaysWhatIsWrongWithAnOption) {
   ExpectRefused({{"--help=me"}}, "--help takes no value");
   ExpectRefused({{"--version=1"}}, "--version takes no value");
   ExpectRefused({{"--port", "x", "--frob"}}, "unknown option '--frob'");
+  ExpectRefused({{"--frob=1"}}, "unknown option '--frob=1'");
   ExpectRefused({{"-x", "HELLO"}}, "unknown option '-x'");
   ExpectRefused({{"-nq"}}, "unknown option '-nq'");  // short options stand alone
   ExpectRefused({{"-q=1"}}, "unknown option '-q=1'");
