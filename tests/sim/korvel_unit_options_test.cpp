@@ -100,6 +100,7 @@ TEST(KorvelUnitOptionsTest, TakesBytesInHex) {
 
 TEST(KorvelUnitOptionsTest, SaysWhatIsWrongWithAnOption) {
   ExpectRefused({{"--frob"}}, "unknown option '--frob'");
+  ExpectRefused({{"--frob=1"}}, "unknown option '--frob=1'");
   ExpectRefused({{"HELLO", "--line-speed", "x"}}, "unknown option 'HELLO'");  // the first one
   ExpectRefused({{"--"}}, "unknown option '--'");
   ExpectRefused({{"-"}}, "unknown option '-'");
