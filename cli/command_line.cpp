@@ -1,95 +1,28 @@
 #include "cli/command_line.h"
 
-namespace {
-
-// Takes the value of an option that needs one: "--port X" or "--port=X".
-bool TakeValue(const std::vector<std::string>& args, std::size_t* i, const std::string& name,
-               bool has_inline, const std::string& inline_value, std::string* value,
-               std::string* error) {
-  if (has_inline) {
-    *value = inline_value;
-  } else if (*i + 1 < args.size()) {
-    *value = args[++*i];
-  } else {
-    *error = name + " needs a value";
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
+#include "options/option_reader.h"
 
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, std::string* error) {
   bool dry_run = false, list_ports = false, help = false, version = false;
-  bool has_port = false, has_file = false, has_text = false, options_ended = false;
-
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (options_ended || arg.empty() || arg[0] != '-' || arg == "-") {
-      line->lines.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      options_ended = true;  // what follows is message lines, even "-x"
-      continue;
-    }
-    std::string name = arg, inline_value;
-    const std::size_t equals = arg.find('=');
-    const bool has_inline = arg.rfind("--", 0) == 0 && equals != std::string::npos;
-    if (has_inline) {
-      name = arg.substr(0, equals);
-      inline_value = arg.substr(equals + 1);
-    }
-    const bool takes_value = name == "--port" || name == "--file" || name == "--text";
-    if (has_inline && !takes_value) {
-      *error = name + " takes no value";
-      return false;
-    }
-
-    std::string* value = nullptr;
-    bool* given = nullptr;
-    if (name == "--port") {
-      value = &line->port;
-      given = &has_port;
-    } else if (name == "--file") {
-      value = &line->file;
-      given = &has_file;
-    } else if (name == "--text") {
-      value = &line->text;
-      given = &has_text;
-    } else if (name == "--quiet" || name == "-q") {
-      line->quiet = true;
-    } else if (name == "--dry-run" || name == "-n") {
-      dry_run = true;
-    } else if (name == "--list-ports") {
-      list_ports = true;
-    } else if (name == "--help" || name == "-h") {
-      help = true;
-    } else if (name == "--version") {
-      version = true;
-    } else {
-      *error = "unknown option '" + arg + "'";
-      return false;
-    }
-    if (value != nullptr) {
-      if (*given) {
-        *error = name + " is given twice";
-        return false;
-      }
-      if (!TakeValue(args, &i, name, has_inline, inline_value, value, error)) return false;
-      if (value->empty()) {
-        *error = name + " needs a value";
-        return false;
-      }
-      *given = true;
-    }
-  }
+  const std::vector<Option> options = {
+      Once(Value("--port", &line->port)),
+      Once(Value("--file", &line->file)),
+      Once(Value("--text", &line->text)),
+      Flag("--quiet", "-q", &line->quiet),
+      Flag("--dry-run", "-n", &dry_run),
+      Flag("--list-ports", "", &list_ports),
+      Flag("--help", "-h", &help),
+      Flag("--version", "", &version),
+  };
+  if (!ReadOptions(args, options, &line->lines, error)) return false;
 
   if (help || version) {
     line->command = help ? Command::kHelp : Command::kVersion;
     return true;
   }
-  const bool has_lines = !line->lines.empty();
+  // A value option is given exactly when it has a value: an empty one is refused.
+  const bool has_port = !line->port.empty(), has_file = !line->file.empty(),
+             has_text = !line->text.empty(), has_lines = !line->lines.empty();
   if (list_ports) {
     if (has_port || has_file || has_text || has_lines || dry_run) {
       *error = "--list-ports takes no port and no message";

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "options/option_reader.h"
+
 namespace {
 
 bool ParseNumber(const std::string& text, long low, long high, long& value) {
@@ -47,90 +49,66 @@ bool ParseHexBytes(const std::string& text, std::vector<std::uint8_t>& bytes) {
   return true;
 }
 
+// A whole number from low to high; anything else is refused saying what is wanted.
+template <typename Number>
+ValueReader WholeNumber(long low, long high, const std::string& wanted, Number* set) {
+  return [=](const std::string& value, std::string* complaint) {
+    long number = 0;
+    if (!ParseNumber(value, low, high, number)) {
+      *complaint = "wants " + wanted + ", not '" + value + "'";
+      return false;
+    }
+    *set = static_cast<Number>(number);
+    return true;
+  };
+}
+
+ValueReader HexByte(std::uint8_t* set) {
+  return [set](const std::string& value, std::string* complaint) {
+    std::vector<std::uint8_t> bytes;
+    if (!ParseHexBytes(value, bytes) || bytes.size() != 1) {
+      *complaint = "wants one byte in hex, such as 06, not '" + value + "'";
+      return false;
+    }
+    *set = bytes[0];
+    return true;
+  };
+}
+
+// Each time given, more bytes after those given before.
+ValueReader MoreHexBytes(std::vector<std::uint8_t>* bytes) {
+  return [bytes](const std::string& value, std::string* complaint) {
+    if (!ParseHexBytes(value, *bytes)) {
+      *complaint = "wants bytes in hex, such as \"15 3F\", not '" + value + "'";
+      return false;
+    }
+    return true;
+  };
+}
+
 }  // namespace
 
 bool ParseOptions(const std::vector<std::string>& args, ToolOptions& options, std::string& error) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string name = args[i];
-    std::string value;
-    bool has_value = false;
-    const std::size_t equals = name.find('=');
-    if (name.rfind("--", 0) == 0 && equals != std::string::npos) {
-      value = name.substr(equals + 1);
-      name = name.substr(0, equals);
-      has_value = true;
-    }
-    const bool takes_value = name == "--line-speed" || name == "--answer-delay" ||
-                             name == "--answer-byte" || name == "--extra" || name == "--stale" ||
-                             name == "--path-file" || name == "--log" || name == "--frames" ||
-                             name == "--count";
-    if (takes_value && !has_value) {
-      if (i + 1 >= args.size()) {
-        error = name + " needs a value";
-        return false;
-      }
-      value = args[++i];
-    } else if (!takes_value && has_value) {
-      error = name + " takes no value";
-      return false;
-    }
-
-    long number = 0;
-    if (name == "--help" || name == "-h") {
-      options.help = true;
-    } else if (name == "--no-answer") {
-      options.behaviour.answers = false;
-    } else if (name == "--line-speed") {
-      if (!ParseNumber(value, 50, 4000000, number)) {
-        error = "--line-speed wants a baud rate from 50 to 4000000, not '" + value + "'";
-        return false;
-      }
-      options.line_speed = static_cast<int>(number);
-    } else if (name == "--answer-delay") {
-      if (!ParseNumber(value, 0, 600000, number)) {
-        error = "--answer-delay wants milliseconds from 0 to 600000, not '" + value + "'";
-        return false;
-      }
-      options.behaviour.answer_delay_ms = static_cast<int>(number);
-    } else if (name == "--answer-byte") {
-      std::vector<std::uint8_t> bytes;
-      if (!ParseHexBytes(value, bytes) || bytes.size() != 1) {
-        error = "--answer-byte wants one byte in hex, such as 06, not '" + value + "'";
-        return false;
-      }
-      options.behaviour.answer_byte = bytes[0];
-    } else if (name == "--extra") {
-      if (!ParseNumber(value, 0, 4096, number)) {
-        error = "--extra wants a count from 0 to 4096, not '" + value + "'";
-        return false;
-      }
-      options.behaviour.extra_answer_bytes = static_cast<int>(number);
-    } else if (name == "--stale") {
-      if (!ParseHexBytes(value, options.behaviour.stale_bytes)) {
-        error = "--stale wants bytes in hex, such as \"15 3F\", not '" + value + "'";
-        return false;
-      }
-    } else if (name == "--path-file") {
-      options.path_file = value;
-    } else if (name == "--log") {
-      options.log_file = value;
-    } else if (name == "--frames") {
-      options.frames_file = value;
-    } else if (name == "--count") {
-      if (!ParseNumber(value, 1, 1000000000, number)) {
-        error = "--count wants a number of frames of at least 1, not '" + value + "'";
-        return false;
-      }
-      options.count = number;
-    } else {
-      error = "unknown option '" + args[i] + "'";
-      return false;
-    }
-    if (takes_value && value.empty()) {
-      error = name + " needs a value";
-      return false;
-    }
-  }
+  UnitBehaviour& unit = options.behaviour;
+  bool no_answer = false;
+  const std::vector<Option> table = {
+      Flag("--help", "-h", &options.help),
+      Value("--line-speed",
+            WholeNumber(50, 4000000, "a baud rate from 50 to 4000000", &options.line_speed)),
+      Flag("--no-answer", "", &no_answer),
+      Value("--answer-delay",
+            WholeNumber(0, 600000, "milliseconds from 0 to 600000", &unit.answer_delay_ms)),
+      Value("--answer-byte", HexByte(&unit.answer_byte)),
+      Value("--extra", WholeNumber(0, 4096, "a count from 0 to 4096", &unit.extra_answer_bytes)),
+      Value("--stale", MoreHexBytes(&unit.stale_bytes)),
+      Value("--path-file", &options.path_file),
+      Value("--log", &options.log_file),
+      Value("--frames", &options.frames_file),
+      Value("--count",
+            WholeNumber(1, 1000000000, "a number of frames of at least 1", &options.count)),
+  };
+  if (!ReadOptions(args, table, nullptr, &error)) return false;
+  if (no_answer) unit.answers = false;
   return true;
 }
 

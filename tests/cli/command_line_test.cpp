@@ -44,9 +44,99 @@ TEST(CommandLineTest, ReadsTheMessageAndTheOptionsInAnyOrder) {
   EXPECT_EQ(p.line.source, MessageSource::kText);
   EXPECT_EQ(p.line.text, "A\\r\\nB");
 
-  // --file, --version, --list-ports and every refusal are korvel_program_test's.
-  EXPECT_FALSE(Parse({"--port", "x", "--help", "--frob"}).ok) << "refused, help or not";
+  p = Parse({"--file", "tonight.txt", "--port", "COM3"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.line.source, MessageSource::kFile);
+  EXPECT_EQ(p.line.file, "tonight.txt");
+
+  // A value is the next argument whatever it looks like.
+  p = Parse({"--dry-run", "--text", "-SALE-"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.line.text, "-SALE-");
+}
+
+// Each case is refused with the message given.
+void ExpectRefused(const std::vector<std::vector<std::string>>& cases, const std::string& said) {
+  for (const std::vector<std::string>& args : cases) {
+    SCOPED_TRACE(testing::PrintToString(args));
+    const Parsed p = Parse(args);
+    EXPECT_FALSE(p.ok);
+    EXPECT_EQ(p.error, said);
+  }
+}
+
+TEST(CommandLineTest, ListPortsTakesNoPortAndNoMessage) {
+  ExpectRefused({{"--list-ports", "HELLO"},
+                 {"--list-ports", "--", "-"},
+                 {"--list-ports", "--file", "tonight.txt"},
+                 {"--list-ports", "--text", "HI"},
+                 {"--list-ports", "--dry-run"},
+                 {"-n", "--list-ports"},
+                 {"--port", "COM1", "--list-ports"}},
+                "--list-ports takes no port and no message");
+
+  const Parsed p = Parse({"--list-ports", "-q"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.line.command, Command::kListPorts);
+}
+
+TEST(CommandLineTest, TakesTheMessageOneWayOnly) {
+  ExpectRefused({{"--port", "x", "HELLO", "--file", "tonight.txt"},
+                 {"--port", "x", "--text", "HI", "HELLO"},
+                 {"--port", "x", "--file", "tonight.txt", "--text", "HI"},
+                 {"-n", "--text", "HI", "--", "-"}},
+                "give the message one way only: LINE1 [LINE2], --file FILE or --text TEXT");
+}
+
+TEST(CommandLineTest, NeedsAPortUnlessADryRun) {
+  ExpectRefused({{}, {"HELLO"}, {"--file", "tonight.txt"}, {"-q", "--text", "HI"}},
+                "no port given: say which with --port DEVICE (--list-ports shows them)");
+
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"-n"}, {"--dry-run", "--file", "tonight.txt"}}) {
+    SCOPED_TRACE(testing::PrintToString(args));
+    const Parsed p = Parse(args);
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.line.command, Command::kDryRun);
+  }
+}
+
+TEST(CommandLineTest, TakesEachValueOptionOnce) {
+  for (const std::string name : {"--port", "--file", "--text"}) {
+    ExpectRefused({{name, "a", name, "b"}, {name + "=a", name + "=b"}, {name, "a", name}},
+                  name + " is given twice");
+  }
+  // Saying a flag again changes nothing.
+  EXPECT_TRUE(Parse({"-q", "--quiet", "-n", "--dry-run", "-n"}).ok);
+}
+
+TEST(CommandLineTest, SaysWhatIsWrongWithAnOption) {
+  ExpectRefused({{"--port"}, {"--port="}, {"--port", ""}}, "--port needs a value");
+  ExpectRefused({{"-n", "--file"}, {"-n", "--file="}}, "--file needs a value");
+  ExpectRefused({{"-n", "--text"}, {"-n", "--text", ""}}, "--text needs a value");
+  ExpectRefused({{"--port", "x", "--quiet=yes"}}, "--quiet takes no value");
+  ExpectRefused({{"--dry-run="}}, "--dry-run takes no value");
+  ExpectRefused({{"--list-ports=all"}}, "--list-ports takes no value");
+  ExpectRefused({{"--help=me"}}, "--help takes no value");
+  ExpectRefused({{"--version=1"}}, "--version takes no value");
+  ExpectRefused({{"--port", "x", "--frob"}}, "unknown option '--frob'");
+  ExpectRefused({{"--frob=1"}}, "unknown option '--frob=1'");
+  ExpectRefused({{"-x", "HELLO"}}, "unknown option '-x'");
+  ExpectRefused({{"-nq"}}, "unknown option '-nq'");  // short options stand alone
+  ExpectRefused({{"-q=1"}}, "unknown option '-q=1'");
+  ExpectRefused({{"--PORT", "x"}}, "unknown option '--PORT'");
+}
+
+TEST(CommandLineTest, HelpAndVersionOutweighEveryConflictButNoMistake) {
   EXPECT_EQ(Parse({"HELLO", "--help"}).line.command, Command::kHelp);
+  EXPECT_EQ(Parse({"--list-ports", "HELLO", "-h"}).line.command, Command::kHelp);
+  EXPECT_EQ(Parse({"--version", "--help"}).line.command, Command::kHelp);
+  const Parsed p = Parse({"--file", "a", "--text", "b", "--version"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.line.command, Command::kVersion);
+
+  EXPECT_FALSE(Parse({"--port", "x", "--help", "--frob"}).ok) << "refused, help or not";
+  EXPECT_FALSE(Parse({"--version", "--port"}).ok);
 }
 
 TEST(DeviceForPortTest, NamesTheSystemsDevice) {
