@@ -185,13 +185,13 @@ CommPortIo::CommPortIo() : CommPortIo({{kCom1Base, "\\\\.\\COM1"}, {kCom2Base, "
 
 CommPortIo::CommPortIo(std::vector<Line> lines) : DevicePortIo(std::move(lines)) {}
 
-std::unique_ptr<SerialDevice> CommPortIo::OpenDevice(const std::string& name, PortError* error) {
+std::unique_ptr<SerialDevice> CommPortIo::OpenDevice(const std::string& name, DeviceError* why) {
   // Not shared: a second program gets a sharing violation.
   HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD code = GetLastError();
-    *error = PortError{ProblemForOpenError(code), static_cast<int>(code)};
+    why->error = PortError{ProblemForOpenError(code), static_cast<int>(code)};
     return nullptr;
   }
 
@@ -209,7 +209,7 @@ std::unique_ptr<SerialDevice> CommPortIo::OpenDevice(const std::string& name, Po
   if (!GetCommState(handle, &settings) || !SetCommTimeouts(handle, &timeouts)) {
     const DWORD code = GetLastError();
     CloseHandle(handle);
-    *error = PortError{PortProblem::kNoSuchPort, static_cast<int>(code)};
+    why->error = PortError{PortProblem::kNoSuchPort, static_cast<int>(code)};
     return nullptr;
   }
   return std::make_unique<CommDevice>(handle);

@@ -15,7 +15,7 @@ class CommPortIo : public DevicePortIo {
   explicit CommPortIo(std::vector<Line> lines);
 
  private:
-  std::unique_ptr<SerialDevice> OpenDevice(const std::string& name, PortError* error) override;
+  std::unique_ptr<SerialDevice> OpenDevice(const std::string& name, DeviceError* why) override;
 };
 
 // What a failed open's system error (GetLastError) means to the operator.

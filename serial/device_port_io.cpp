@@ -31,15 +31,19 @@ DevicePortIo::Port* DevicePortIo::PortAt(std::uint16_t address, int* offset) {
 }
 
 bool DevicePortIo::Open(Port& port) {
-  PortError error;
-  std::unique_ptr<SerialDevice> device = OpenDevice(port.name, &error);
+  DeviceError why;
+  std::unique_ptr<SerialDevice> device = OpenDevice(port.name, &why);
   if (device == nullptr) {
     // An adapter pulled out stays reported as such until the port opens again.
-    if (port.error.problem != PortProblem::kWentAway) port.error = error;
+    if (port.error.problem != PortProblem::kWentAway) {
+      port.error = why.error;
+      port.error_detail = why.detail;
+    }
     return false;
   }
   port.device = std::move(device);
   port.error = PortError{};
+  port.error_detail.clear();
   port.receiver_seen_empty = false;
   // Opened halfway through programming the divisor: the line settings follow
   // when the latch closes.
@@ -47,12 +51,21 @@ bool DevicePortIo::Open(Port& port) {
     port.device->ApplyLineSettings(port.registers.line_settings(), port.registers.modem_control());
   }
   port.device->ApplyModemControl(port.registers.modem_control());
+  // A device may turn the line down as it is set up (a serial server that
+  // keeps other settings): the port is then not there.
+  if (port.device->gone()) {
+    port.error = PortError{PortProblem::kOther, port.device->gone_code()};
+    port.error_detail = port.device->gone_detail();
+    port.device.reset();
+    return false;
+  }
   return true;
 }
 
 // The port is closed so that the next attempt opens it afresh.
 void DevicePortIo::WentAway(Port& port) {
   port.error = PortError{PortProblem::kWentAway, port.device->gone_code()};
+  port.error_detail = port.device->gone_detail();
   port.device.reset();
 }
 
@@ -130,4 +143,11 @@ PortError DevicePortIo::LastError(std::uint16_t base) const {
     if (port.base == base) return port.error;
   }
   return PortError{PortProblem::kNoSuchPort, 0};
+}
+
+std::string DevicePortIo::LastErrorDetail(std::uint16_t base) const {
+  for (const Port& port : ports_) {
+    if (port.base == base) return port.error_detail;
+  }
+  return std::string();
 }

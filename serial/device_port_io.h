@@ -35,11 +35,15 @@ class DevicePortIo : public PortIo {
   bool Present(std::uint16_t base) final;
   PortError LastError(std::uint16_t base) const final;
 
+  // What the device said of why it went, where the system's code does not
+  // say it (a serial server's refusal); empty otherwise.
+  std::string LastErrorDetail(std::uint16_t base) const;
+
  protected:
   explicit DevicePortIo(std::vector<Line> lines);
 
-  // The device by its name, open; null with the reason when it cannot be.
-  virtual std::unique_ptr<SerialDevice> OpenDevice(const std::string& name, PortError* error) = 0;
+  // The device by its name, open; null with why when it cannot be.
+  virtual std::unique_ptr<SerialDevice> OpenDevice(const std::string& name, DeviceError* why) = 0;
 
  private:
   struct Port {
@@ -49,6 +53,7 @@ class DevicePortIo : public PortIo {
     bool receiver_seen_empty = false;      // by the status read just before
     UartRegisterFile registers;
     PortError error;
+    std::string error_detail;
   };
 
   Port* PortAt(std::uint16_t address, int* offset);

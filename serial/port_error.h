@@ -3,7 +3,8 @@
 
 // Why a port could not be used, sorted into what the operator can act on,
 // with the system's own error code kept beside it (GetLastError on Windows,
-// errno elsewhere) for the system's own words.
+// errno elsewhere) for the system's own words. Plain data: the driver also
+// runs where there is no library to lean on.
 enum class PortProblem {
   kNone,
   kNoSuchPort,    // the system has no serial port by that name
@@ -16,6 +17,14 @@ enum class PortProblem {
 struct PortError {
   PortProblem problem = PortProblem::kNone;
   int system_code = 0;
+};
+
+// Why a device could not be opened or used, as its stand-in reports it: the
+// error, and in words what the system's code does not say (a serial server's
+// refusal), or nothing.
+struct DeviceError {
+  PortError error;
+  std::string detail;
 };
 
 // The system's own words for one of its error codes, as one clause: without

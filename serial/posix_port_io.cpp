@@ -235,7 +235,7 @@ PortProblem ProblemForOpenErrno(int code) {
 
 PosixPortIo::PosixPortIo(std::vector<Line> lines) : DevicePortIo(std::move(lines)) {}
 
-std::unique_ptr<SerialDevice> PosixPortIo::OpenDevice(const std::string& name, PortError* error) {
+std::unique_ptr<SerialDevice> PosixPortIo::OpenDevice(const std::string& name, DeviceError* why) {
   // Non-blocking, so that neither the open nor a read waits for a carrier.
   const int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   int failure = fd < 0 ? errno : 0;
@@ -247,7 +247,7 @@ std::unique_ptr<SerialDevice> PosixPortIo::OpenDevice(const std::string& name, P
   if (failure == 0 && ::ioctl(fd, TIOCEXCL) != 0) failure = errno;
   if (failure != 0) {
     if (fd >= 0) ::close(fd);
-    *error = PortError{ProblemForOpenErrno(failure), failure};
+    why->error = PortError{ProblemForOpenErrno(failure), failure};
     return nullptr;
   }
   return std::make_unique<TerminalDevice>(fd);

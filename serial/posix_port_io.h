@@ -20,7 +20,7 @@ class PosixPortIo : public DevicePortIo {
   explicit PosixPortIo(std::vector<Line> lines);
 
  private:
-  std::unique_ptr<SerialDevice> OpenDevice(const std::string& name, PortError* error) override;
+  std::unique_ptr<SerialDevice> OpenDevice(const std::string& name, DeviceError* why) override;
 };
 
 // What a failed open's errno means to the operator.

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "serial/uart_register_file.h"
 
@@ -7,8 +8,9 @@
 // the line settings and modem control the registers ask for, and the status
 // registers' values read from the device. Closed when destroyed.
 //
-// Once the device stops working (hung up, an adapter pulled out) it says so
-// through gone(), with the system's error code; its owner then closes it.
+// Once the device stops working (hung up, an adapter pulled out, a server
+// that refuses the line settings) it says so through gone(), with the
+// system's error code; its owner then closes it.
 class SerialDevice {
  public:
   virtual ~SerialDevice() = default;
@@ -36,14 +38,19 @@ class SerialDevice {
 
   bool gone() const { return gone_; }
   int gone_code() const { return gone_code_; }
+  // What happened, where the system's code does not say it.
+  const std::string& gone_detail() const { return gone_detail_; }
 
  protected:
-  void Gone(int code) {
+  void Gone(int code, const std::string& detail = std::string()) {
+    if (gone_) return;  // the first reason is the one that counts
     gone_ = true;
     gone_code_ = code;
+    gone_detail_ = detail;
   }
 
  private:
   bool gone_ = false;
   int gone_code_ = 0;
+  std::string gone_detail_;
 };

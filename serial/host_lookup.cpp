@@ -1,0 +1,61 @@
+#include "serial/host_lookup.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+// What the lookup's thread hands over; whoever is last to let go frees it,
+// so a lookup given up on may finish on its own.
+struct Pending {
+  std::mutex mutex;
+  std::condition_variable done_signal;
+  bool done = false;
+  bool abandoned = false;
+  int status = 0;
+  addrinfo* addresses = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<HostLookup> HostLookup::Find(const std::string& host, int port, int timeout_ms,
+                                             DeviceError* why) {
+  auto pending = std::make_shared<Pending>();
+  std::thread([pending, host, port] {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_ADDRCONFIG;
+    addrinfo* found = nullptr;
+    const int status = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
+    std::lock_guard<std::mutex> lock(pending->mutex);
+    if (pending->abandoned) {
+      if (found != nullptr) ::freeaddrinfo(found);
+      return;
+    }
+    pending->status = status;
+    pending->addresses = found;
+    pending->done = true;
+    pending->done_signal.notify_one();
+  }).detach();
+
+  std::unique_lock<std::mutex> lock(pending->mutex);
+  if (!pending->done_signal.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                                     [&] { return pending->done; })) {
+    pending->abandoned = true;
+    *why = DeviceError{PortError{PortProblem::kOther, 0},
+                       "the name lookup of " + host + " did not end within " +
+                           std::to_string(timeout_ms / 1000) + " s"};
+    return nullptr;
+  }
+  if (pending->status != 0 || pending->addresses == nullptr) {
+    *why = DeviceError{PortError{PortProblem::kOther, 0},
+                       host + " is not a known host (" + gai_strerror(pending->status) + ")"};
+    return nullptr;
+  }
+  return std::unique_ptr<HostLookup>(new HostLookup(pending->addresses));
+}
+
+HostLookup::~HostLookup() { ::freeaddrinfo(addresses_); }

@@ -1,0 +1,26 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "serial/port_error.h"
+#include "serial/socket_headers.h"
+
+// A host's addresses for a TCP port, looked up within a time limit: the
+// system's lookup may wait far longer on a name server that does not answer.
+class HostLookup {
+ public:
+  // Null, with why in error, when the host is not known or the lookup did
+  // not end in time.
+  static std::unique_ptr<HostLookup> Find(const std::string& host, int port, int timeout_ms,
+                                          DeviceError* why);
+  ~HostLookup();
+  HostLookup(const HostLookup&) = delete;
+  HostLookup& operator=(const HostLookup&) = delete;
+
+  // The addresses in the order the system prefers them.
+  const addrinfo* first() const { return addresses_; }
+
+ private:
+  explicit HostLookup(addrinfo* addresses) : addresses_(addresses) {}
+  addrinfo* addresses_;
+};

@@ -1,0 +1,18 @@
+#include "serial/network_port_io.h"
+
+#include <utility>
+
+#include "serial/network_address.h"
+#include "serial/network_device.h"
+
+NetworkPortIo::NetworkPortIo(std::vector<Line> lines) : DevicePortIo(std::move(lines)) {}
+
+std::unique_ptr<SerialDevice> NetworkPortIo::OpenDevice(const std::string& name,
+                                                        DeviceError* why) {
+  NetworkAddress address;
+  if (!ParseNetworkAddress(name, &address, &why->detail)) {
+    why->error = PortError{PortProblem::kNoSuchPort, 0};
+    return nullptr;
+  }
+  return OpenNetworkDevice(address, why);
+}

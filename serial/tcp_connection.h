@@ -1,0 +1,46 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "serial/port_error.h"
+
+// A TCP connection to a serial server. Each system has its file.
+class TcpConnection {
+ public:
+  // Looks the host up and connects within timeout_ms, with Nagle's delay off
+  // so that each byte leaves at once. Null, with why in error, when it
+  // cannot: the host is not known, nobody listens there, or it cannot be
+  // reached in time.
+  static std::unique_ptr<TcpConnection> Open(const std::string& host, int port, int timeout_ms,
+                                             DeviceError* why);
+
+  ~TcpConnection();
+  TcpConnection(const TcpConnection&) = delete;
+  TcpConnection& operator=(const TcpConnection&) = delete;
+
+  // Sends every byte; false once the connection is gone.
+  bool Send(const std::uint8_t* bytes, std::size_t count);
+
+  // What has arrived, up to size bytes, waiting up to wait_ms for the first
+  // of them: the count, 0 when nothing came, -1 once the connection is gone.
+  int Receive(std::uint8_t* buffer, std::size_t size, int wait_ms);
+
+  // The system's error code for why the connection went; 0 when the peer
+  // closed it.
+  int error_code() const { return error_code_; }
+  bool closed() const { return closed_; }
+
+ private:
+  explicit TcpConnection(std::intptr_t socket) : socket_(socket) {}
+
+  // Why no address of the host took the connection, from the last one's
+  // failure; each system says which of its codes mean what.
+  enum class Refusal { kRefused, kTimedOut, kOther };
+  static DeviceError ConnectFailure(Refusal refusal, int code, int timeout_ms);
+
+  std::intptr_t socket_;
+  int error_code_ = 0;
+  bool closed_ = false;  // by the peer
+};
