@@ -8,10 +8,11 @@ bool RunResult::unit_failed() const {
   return outcome >= RunOutcome::kReceiverFlooded && outcome <= RunOutcome::kNoAnswer;
 }
 
-RunResult PortFailure(const PortError& error) {
+RunResult PortFailure(const DeviceError& why) {
   RunResult result;
-  result.outcome = OutcomeOf(SendStatus::kPortMissing, error);
-  result.system_code = error.system_code;
+  result.outcome = OutcomeOf(SendStatus::kPortMissing, why.error);
+  result.system_code = why.error.system_code;
+  result.detail = why.detail;
   return result;
 }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 #include "serial/port_error.h"
 #include "serial/uart_driver.h"
 
@@ -30,8 +32,10 @@ struct RunResult {
   RunPhase phase = RunPhase::kBlank;
   int position = 0;
   // The system's own error code behind a port outcome (errno, GetLastError);
-  // 0 when there is none.
+  // 0 when there is none. And what the port's stand-in said of it in words,
+  // where the code does not say it (a serial server's refusal).
   int system_code = 0;
+  std::string detail;
 
   bool ok() const { return outcome == RunOutcome::kProgrammed; }
   bool port_failed() const;
@@ -39,7 +43,7 @@ struct RunResult {
 };
 
 // What a port that could not be used means for the run.
-RunResult PortFailure(const PortError& error);
+RunResult PortFailure(const DeviceError& why);
 
 // What a byte that did not go through means for the run; error is the port's
 // last error, which says why when the port was missing.

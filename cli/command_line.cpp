@@ -5,10 +5,18 @@
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, std::string* error) {
   bool dry_run = false, list_ports = false, help = false, version = false;
   const std::vector<Option> options = {
-      Once(Value("--port", &line->port)),
+      Value("--port", [line](const std::string& port, std::string* complaint) {
+        if (port.empty()) {
+          *complaint = "needs a value";
+          return false;
+        }
+        line->ports.push_back(port);
+        return true;
+      }),
       Once(Value("--file", &line->file)),
       Once(Value("--text", &line->text)),
       Flag("--quiet", "-q", &line->quiet),
+      Flag("--json", "", &line->json),
       Flag("--dry-run", "-n", &dry_run),
       Flag("--list-ports", "", &list_ports),
       Flag("--help", "-h", &help),
@@ -21,7 +29,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
     return true;
   }
   // A value option is given exactly when it has a value: an empty one is refused.
-  const bool has_port = !line->port.empty(), has_file = !line->file.empty(),
+  const bool has_port = !line->ports.empty(), has_file = !line->file.empty(),
              has_text = !line->text.empty(), has_lines = !line->lines.empty();
   if (list_ports) {
     if (has_port || has_file || has_text || has_lines || dry_run) {

@@ -10,8 +10,9 @@ enum class MessageSource { kLines, kFile, kText };
 
 struct CommandLine {
   Command command = Command::kProgram;
-  std::string port;  // as given to --port; empty when not given
+  std::vector<std::string> ports;  // as given to --port, in order; each gets the message
   bool quiet = false;
+  bool json = false;  // a JSON object per port on stdout
   MessageSource source = MessageSource::kLines;
   std::vector<std::string> lines;  // the arguments that are no option, as typed
   std::string file;                // --file

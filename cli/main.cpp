@@ -7,7 +7,8 @@
 #include "cli/dry_run.h"
 #include "cli/exit_status.h"
 #include "cli/message_text.h"
-#include "cli/program_unit.h"
+#include "cli/port_list.h"
+#include "cli/program_units.h"
 #include "cli/serial_ports.h"
 #include "cli/system.h"
 
@@ -61,7 +62,7 @@ int main(int argc, char** argv) {
     std::fputs(DryRunText(text).c_str(), stdout);
     return kExitOk;
   }
-  std::string device;
-  if (!DeviceForPort(line.port, &device, &error)) return Refuse(error);
-  return ProgramUnit(line.port, device, text, line.quiet);
+  std::vector<PortToProgram> ports;
+  if (!PortsToProgram(line.ports, &ports, &error)) return Refuse(error);
+  return ProgramUnits(ports, text, line.quiet, line.json);
 }

@@ -1,16 +1,16 @@
 #include "cli/program_unit.h"
 
-#include <cstdio>
+#include <chrono>
 #include <memory>
 
 #include "banner/frame.h"
 #include "banner/pause.h"
 #include "banner/programming_run.h"
 #include "cli/exit_status.h"
-#include "cli/progress_bar.h"
-#include "cli/run_messages.h"
 #include "cli/system.h"
 #include "serial/monotonic_clock.h"
+#include "serial/network_address.h"
+#include "serial/network_port_io.h"
 #include "serial/uart_driver.h"
 
 namespace {
@@ -18,51 +18,62 @@ namespace {
 // The device is played as the UART of port index 1, the driver's COM1.
 constexpr int kPortIndex = 1;
 
-// Each frame's bytes on a terminal's bar, and Ctrl-C between two bytes.
-class CommandLineObserver : public RunObserver {
+// Counts each frame's answered bytes, and asks for Ctrl-C between two bytes.
+class CountingObserver : public RunObserver {
  public:
-  CommandLineObserver(ProgressBar* bar, int message_length)
-      : bar_(bar), message_length_(message_length) {}
+  explicit CountingObserver(const AnsweredFn& answered) : answered_(answered) {}
 
   void Answered(RunPhase phase, int sent) override {
-    if (bar_ == nullptr) return;
-    if (phase == RunPhase::kBlank) {
-      bar_->Show("blank frame", sent, kFrameSize);
-    } else {
-      bar_->Show("message frame", sent, message_length_);
+    if (phase == RunPhase::kMessage && !message_phase_) {
+      message_phase_ = true;
+      blank_sent_ = total_;
     }
+    total_ = (message_phase_ ? blank_sent_ : 0) + sent;
+    if (answered_) answered_(phase, sent);
   }
 
   bool StopNow() override { return StopRequested(); }
 
+  int total() const { return total_; }
+
  private:
-  ProgressBar* bar_;
-  const int message_length_;
+  const AnsweredFn& answered_;
+  bool message_phase_ = false;
+  int blank_sent_ = 0;
+  int total_ = 0;
 };
 
-void Say(const std::string& text) { std::fprintf(stderr, "korvel-program: %s\n", text.c_str()); }
+std::unique_ptr<DevicePortIo> PortIoFor(std::uint16_t base, const std::string& device) {
+  if (IsNetworkName(device)) {
+    return std::make_unique<NetworkPortIo>(std::vector<DevicePortIo::Line>{{base, device}});
+  }
+  return SerialDevicePortIo(base, device);
+}
 
 }  // namespace
 
-int ProgramUnit(const std::string& port, const std::string& device, const std::string& text,
-                bool quiet) {
-  CatchStopRequests();
+UnitReport ProgramUnit(const PortToProgram& port, const std::string& text,
+                       const AnsweredFn& answered) {
+  const auto start = std::chrono::steady_clock::now();
+  UnitReport report;
+  report.port = port;
+  report.message_length = SentLength(MessageFrame(text));
+
   const std::uint16_t base = UartDriver::BaseFor(kPortIndex);
-  const std::unique_ptr<PortIo> io = PortIoFor(base, device);
-  const int message_length = SentLength(MessageFrame(text));
+  const std::unique_ptr<DevicePortIo> io = PortIoFor(base, port.device);
+  CountingObserver observer(answered);
   if (!io->Present(base)) {
-    Say(OutcomeText(port, device, PortFailure(io->LastError(base)), message_length));
-    return kExitPortFailed;
+    report.result = PortFailure(DeviceError{io->LastError(base), io->LastErrorDetail(base)});
+  } else {
+    SteadyClock clock;
+    SystemTimeOfDay time_of_day;
+    UartDriver driver(*io, clock);
+    report.result = RunProgramming(driver, kPortIndex, text, time_of_day, observer);
+    if (report.result.port_failed()) report.result.detail = io->LastErrorDetail(base);
   }
-
-  SteadyClock clock;
-  SystemTimeOfDay time_of_day;
-  UartDriver driver(*io, clock);
-  ProgressBar bar(stderr);
-  CommandLineObserver observer(!quiet && IsTerminal(stderr) ? &bar : nullptr, message_length);
-  const RunResult result = RunProgramming(driver, kPortIndex, text, time_of_day, observer);
-  bar.Clear();
-
-  if (!result.ok() || !quiet) Say(OutcomeText(port, device, result, message_length));
-  return ExitStatusFor(result);
+  report.exit_status = ExitStatusFor(report.result);
+  report.bytes_sent = observer.total();
+  report.seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return report;
 }

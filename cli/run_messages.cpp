@@ -3,6 +3,7 @@
 #include "banner/frame.h"
 #include "cli/serial_ports.h"
 #include "cli/system.h"
+#include "serial/network_address.h"
 #include "serial/uart_driver.h"
 
 namespace {
@@ -22,6 +23,15 @@ std::string PortText(const std::string& port, const std::string& device, const R
                      const std::string& place) {
   const std::string why =
       result.system_code != 0 ? " (" + SystemErrorText(result.system_code) + ")" : "";
+  if (IsNetworkName(port)) {
+    if (result.outcome == RunOutcome::kPortWentAway) {
+      return port + ": " + (result.detail.empty() ? "the connection broke" : result.detail) +
+             " during the run, at " + place + why + ". Nothing more was sent.";
+    }
+    return port + " could not be used: " +
+           (result.detail.empty() ? "it could not be reached" : result.detail) + why + ".";
+  }
+  if (!result.detail.empty()) return port + ": " + result.detail + why + ".";
   switch (result.outcome) {
     case RunOutcome::kNoSuchPort:
       if (DeviceExists(device)) return port + " is not a serial port" + why + ". " + PortsHere();

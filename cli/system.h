@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "serial/port_io.h"
+#include "serial/device_port_io.h"
 
 // What korvel-program asks of the system it runs on; each system has its file.
 
@@ -12,8 +12,12 @@
 // n) on Windows. Refused with what is wrong otherwise.
 bool DeviceForPort(const std::string& port, std::string* device, std::string* refusal);
 
-// The device played as the UART at base, opened on first use.
-std::unique_ptr<PortIo> PortIoFor(std::uint16_t base, const std::string& device);
+// The system's serial device played as the UART at base, opened on first use.
+std::unique_ptr<DevicePortIo> SerialDevicePortIo(std::uint16_t base, const std::string& device);
+
+// What stays the same whatever a device is called: the device a link leads
+// to, the port's number. Two names with the same identity are one port.
+std::string DeviceIdentity(const std::string& device);
 
 // Whether the system has a device by that name, serial line or not.
 bool DeviceExists(const std::string& device);

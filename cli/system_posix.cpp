@@ -1,8 +1,10 @@
 #include <grp.h>
+#include <limits.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <vector>
@@ -12,9 +14,11 @@
 
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
+// Set from a signal handler, read by every run's thread.
+std::atomic<bool> g_stop{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
-void OnStopRequest(int) { g_stop = 1; }
+void OnStopRequest(int) { g_stop = true; }
 
 // "crw-rw----", as ls shows it.
 std::string ModeText(mode_t mode) {
@@ -43,8 +47,13 @@ bool DeviceForPort(const std::string& port, std::string* device, std::string* re
   return true;
 }
 
-std::unique_ptr<PortIo> PortIoFor(std::uint16_t base, const std::string& device) {
+std::unique_ptr<DevicePortIo> SerialDevicePortIo(std::uint16_t base, const std::string& device) {
   return std::make_unique<PosixPortIo>(std::vector<PosixPortIo::Line>{{base, device}});
+}
+
+std::string DeviceIdentity(const std::string& device) {
+  char target[PATH_MAX];
+  return realpath(device.c_str(), target) != nullptr ? target : device;
 }
 
 bool DeviceExists(const std::string& device) {
@@ -78,6 +87,6 @@ void CatchStopRequests() {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
-bool StopRequested() { return g_stop != 0; }
+bool StopRequested() { return g_stop; }
 
 void UseUtf8Output() {}

@@ -42,8 +42,15 @@ bool DeviceForPort(const std::string& port, std::string* device, std::string* re
   return true;
 }
 
-std::unique_ptr<PortIo> PortIoFor(std::uint16_t base, const std::string& device) {
+std::unique_ptr<DevicePortIo> SerialDevicePortIo(std::uint16_t base, const std::string& device) {
   return std::make_unique<CommPortIo>(std::vector<CommPortIo::Line>{{base, device}});
+}
+
+// "\\.\COM3" whatever case it was typed in.
+std::string DeviceIdentity(const std::string& device) {
+  std::string identity = device;
+  for (char& c : identity) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return identity;
 }
 
 bool DeviceExists(const std::string& device) {

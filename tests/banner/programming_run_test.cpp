@@ -208,9 +208,10 @@ TEST(ProgrammingRunTest, APortThatFailsKeepsTheSystemsReasonForTheFrontEnds) {
     EXPECT_EQ(result.phase, RunPhase::kMessage);
     EXPECT_EQ(result.position, 9);
     // Opening failed the same way: the same outcome, before any byte.
-    const RunResult at_open = PortFailure(c.error);
+    const RunResult at_open = PortFailure(DeviceError{c.error, "told"});
     EXPECT_EQ(at_open.outcome, c.outcome);
     EXPECT_EQ(at_open.system_code, c.error.system_code);
+    EXPECT_EQ(at_open.detail, "told");
   }
 }
 

@@ -25,7 +25,7 @@ TEST(CommandLineTest, ReadsTheMessageAndTheOptionsInAnyOrder) {
   Parsed p = Parse({"HELLO", "--port=/dev/ttyUSB0", "-q", "WORLD"});
   ASSERT_TRUE(p.ok) << p.error;
   EXPECT_EQ(p.line.command, Command::kProgram);
-  EXPECT_EQ(p.line.port, "/dev/ttyUSB0");
+  EXPECT_EQ(p.line.ports, (std::vector<std::string>{"/dev/ttyUSB0"}));
   EXPECT_TRUE(p.line.quiet);
   EXPECT_EQ(p.line.source, MessageSource::kLines);
   EXPECT_EQ(p.line.lines, (std::vector<std::string>{"HELLO", "WORLD"}));
@@ -101,13 +101,23 @@ TEST(CommandLineTest, NeedsAPortUnlessADryRun) {
   }
 }
 
-TEST(CommandLineTest, TakesEachValueOptionOnce) {
-  for (const std::string name : {"--port", "--file", "--text"}) {
+TEST(CommandLineTest, TakesTheMessageOptionsOnceAndEachPortGiven) {
+  for (const std::string name : {"--file", "--text"}) {
     ExpectRefused({{name, "a", name, "b"}, {name + "=a", name + "=b"}, {name, "a", name}},
                   name + " is given twice");
   }
   // Saying a flag again changes nothing.
-  EXPECT_TRUE(Parse({"-q", "--quiet", "-n", "--dry-run", "-n"}).ok);
+  EXPECT_TRUE(Parse({"-q", "--quiet", "-n", "--dry-run", "-n", "--json", "--json"}).ok);
+
+  // Several units at once: every port, in the order given (the same one
+  // twice is for the program to refuse, once it knows what each leads to).
+  const Parsed p = Parse({"--port", "/dev/ttyUSB0", "--json", "--port=socket://10.0.0.7:3001",
+                          "HI", "--port", "/dev/ttyUSB0"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.line.ports, (std::vector<std::string>{"/dev/ttyUSB0", "socket://10.0.0.7:3001",
+                                                    "/dev/ttyUSB0"}));
+  EXPECT_TRUE(p.line.json);
+  ExpectRefused({{"--port", "a", "--port"}, {"--port", "a", "--port="}}, "--port needs a value");
 }
 
 TEST(CommandLineTest, SaysWhatIsWrongWithAnOption) {

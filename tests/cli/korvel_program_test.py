@@ -53,6 +53,11 @@ class ProgramTestCase(unittest.TestCase):
         self.addCleanup(end, process)
         return process
 
+    def link(self, name, target):
+        path = os.path.join(self.work, name)
+        os.symlink(target, path)
+        return path
+
     def file(self, name, data):
         path = os.path.join(self.work, name)
         with open(path, "wb") as f:
@@ -155,7 +160,15 @@ class RefusalsTest(ProgramTestCase):
             (port + ["A", "--text", "B"], "give the message one way only"),
             (port + ["--frob"], "unknown option '--frob'"),
             (port + ["--quiet=yes"], "--quiet takes no value"),
-            (port + ["--port", "/dev/null"], "--port is given twice"),
+            (port + port, "--port %s is given twice" % unit.path),
+            (port + ["--port", self.link("unit-link", unit.path)], "are the same port"),
+            (port + ["--port", "socket://127.0.0.1"], "has no port number"),
+            (port + ["--port", "rfc2217://:3001"], "names no host"),
+            (port + ["--port", "socket://localhost:70000"], "from 1 to 65535, not '70000'"),
+            (port + ["--port", "socket://::1:3001"], "an IPv6 address goes in brackets"),
+            (port + ["--port", "telnet://localhost:23"], "socket://HOST:PORT or rfc2217://"),
+            (["--port", "socket://[::1]:3001", "--port", "rfc2217://[::1]:3001", "HI"],
+             "are the same port"),
             (["--port"], "--port needs a value"),
             (["--port=", "HI"], "--port needs a value"),
             (["--list-ports"] + port, "--list-ports takes no port and no message"),

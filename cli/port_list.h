@@ -1,0 +1,16 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// A port korvel-program is to program: as the person named it, and the
+// device or serial server it leads to.
+struct PortToProgram {
+  std::string name;
+  std::string device;
+};
+
+// What each --port leads to, in the order given. Refused, saying which and
+// why, when one is no port this system can name or when two name the same
+// port (a device under two names, or one server port).
+bool PortsToProgram(const std::vector<std::string>& names, std::vector<PortToProgram>* ports,
+                    std::string* refusal);
