@@ -1,7 +1,5 @@
 #include "ui/message_edit.h"
 
-#include <iterator>
-
 #include "banner/typed_text.h"
 
 namespace {
@@ -11,14 +9,9 @@ constexpr UINT kEnter = 0x0D;
 
 }  // namespace
 
-const MessageMapEntry CMessageEdit::messageEntries[] = {
+const CMessageEdit::MessageMap CMessageEdit::messageMap = {
     On::Char(&CMessageEdit::OnChar),
 };
-
-const MessageMap CMessageEdit::messageMap = {&CEdit::messageMap, messageEntries,
-                                             std::size(messageEntries)};
-
-const MessageMap* CMessageEdit::GetMessageMap() const { return &messageMap; }
 
 void CMessageEdit::OnChar(UINT nChar, UINT nRepCnt, UINT nFlags) {
   // Enter makes a line break while another line fits; the control itself
