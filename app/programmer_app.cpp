@@ -2,22 +2,15 @@
 
 #include <commctrl.h>
 
-#include <iterator>
-
 #include "banner/pause.h"
 #include "serial/comm_port_io.h"
 #include "serial/monotonic_clock.h"
 #include "ui/programmer_dialog.h"
 #include "winlayer/command_ids.h"
 
-const MessageMapEntry CProgrammerApp::messageEntries[] = {
+const CProgrammerApp::MessageMap CProgrammerApp::messageMap = {
     On::Command(ID_HELP, &CProgrammerApp::OnHelp),
 };
-
-const MessageMap CProgrammerApp::messageMap = {&CWinApp::messageMap, messageEntries,
-                                               std::size(messageEntries)};
-
-const MessageMap* CProgrammerApp::GetMessageMap() const { return &messageMap; }
 
 BOOL CProgrammerApp::InitInstance() {
   // The main dialog's progress bar is a common control.

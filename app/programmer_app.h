@@ -1,10 +1,11 @@
 #pragma once
 #include <windows.h>
 
+#include "winlayer/message_map.h"
 #include "winlayer/win_app.h"
 
 // The application: start-up runs the main dialog and ends when it closes.
-class CProgrammerApp : public CWinApp {
+class CProgrammerApp : public MessageMapped<CProgrammerApp, CWinApp> {
  public:
   CProgrammerApp() = default;
 
@@ -12,9 +13,5 @@ class CProgrammerApp : public CWinApp {
   // when the dialog does.
   BOOL InitInstance() override;
 
-  const MessageMap* GetMessageMap() const override;
   static const MessageMap messageMap;
-
- private:
-  static const MessageMapEntry messageEntries[];
 };

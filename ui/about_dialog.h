@@ -6,9 +6,6 @@ class CAboutDialog : public CDialog {
  public:
   explicit CAboutDialog(CWnd* parent = nullptr);
 
-  const MessageMap* GetMessageMap() const override;
-  static const MessageMap messageMap;
-
  protected:
   void DoDataExchange(CDataExchange* pDX) override;
 };

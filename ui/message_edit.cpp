@@ -1,31 +1,22 @@
 #include "ui/message_edit.h"
 
-#include <iterator>
-
 #include "banner/typed_text.h"
 
-namespace {
-
-constexpr UINT kBackspace = 0x08;
-constexpr UINT kEnter = 0x0D;
-
-}  // namespace
-
-const MessageMapEntry CMessageEdit::messageEntries[] = {
+const CMessageEdit::MessageMap CMessageEdit::messageMap = {
     On::Char(&CMessageEdit::OnChar),
 };
 
-const MessageMap CMessageEdit::messageMap = {&CEdit::messageMap, messageEntries,
-                                             std::size(messageEntries)};
-
-const MessageMap* CMessageEdit::GetMessageMap() const { return &messageMap; }
-
 void CMessageEdit::OnChar(UINT nChar, UINT nRepCnt, UINT nFlags) {
-  // Enter makes a line break while another line fits; the control itself
-  // refuses it on its last line.
-  if ((nChar >= kFirstTypedCharacter && nChar <= kLastTypedCharacter) || nChar == kEnter) {
-    DefWindowProcA(WM_CHAR, nChar, MAKELPARAM(nRepCnt, nFlags));
+  switch (ActionForTypedKey(nChar)) {
+    case TypedKeyAction::kInsert:
+      // Enter makes a line break while another line fits; the control itself
+      // refuses it on its last line.
+      DefWindowProcA(WM_CHAR, nChar, MAKELPARAM(nRepCnt, nFlags));
+      break;
+    case TypedKeyAction::kErase:
+      Default();
+      break;
+    case TypedKeyAction::kDrop:
+      break;
   }
-  // One press, one deletion.
-  if (nChar == kBackspace) Default();
 }

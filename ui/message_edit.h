@@ -2,20 +2,17 @@
 #include <windows.h>
 
 #include "winlayer/edit.h"
+#include "winlayer/message_map.h"
 
 // The message edit of the main dialog. Typed characters reach the control only
 // when they are printable ASCII, Enter or Backspace; everything else typed is
 // dropped, the keyboard's copy, paste, cut and undo characters among them.
 // Keys that type no character, and text put in without typing (pasting from
 // the context menu, a loaded file), are not filtered.
-class CMessageEdit : public CEdit {
+class CMessageEdit : public MessageMapped<CMessageEdit, CEdit> {
  public:
-  const MessageMap* GetMessageMap() const override;
   static const MessageMap messageMap;
 
  protected:
   void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags);
-
- private:
-  static const MessageMapEntry messageEntries[];
 };

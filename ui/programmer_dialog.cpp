@@ -4,7 +4,6 @@
 #include <commdlg.h>
 
 #include <cstdint>
-#include <iterator>
 
 #include "banner/banner_file.h"
 #include "res/resource.h"
@@ -35,7 +34,7 @@ POINT MinimisedIconOrigin(int clientWidth, int clientHeight, int iconWidth, int 
   return origin;
 }
 
-const MessageMapEntry CProgrammerDialog::messageEntries[] = {
+const CProgrammerDialog::MessageMap CProgrammerDialog::messageMap = {
     On::SysCommand(&CProgrammerDialog::OnSysCommand),
     On::Paint(&CProgrammerDialog::OnPaint),
     On::QueryDragIcon(&CProgrammerDialog::OnQueryDragIcon),
@@ -46,14 +45,9 @@ const MessageMapEntry CProgrammerDialog::messageEntries[] = {
     On::Command(IDC_PORT2, &CProgrammerDialog::OnPort2),
 };
 
-const MessageMap CProgrammerDialog::messageMap = {&CDialog::messageMap, messageEntries,
-                                                  std::size(messageEntries)};
-
-const MessageMap* CProgrammerDialog::GetMessageMap() const { return &messageMap; }
-
 CProgrammerDialog::CProgrammerDialog(PortIo& io, MonotonicClock& clock,
                                      TimeOfDaySource& timeOfDay, CWnd* parent)
-    : CDialog(IDD_MAIN, parent),
+    : MessageMapped(IDD_MAIN, parent),
       m_clock(clock),
       m_driver(io, clock),
       m_timeOfDay(timeOfDay),

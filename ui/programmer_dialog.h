@@ -18,7 +18,8 @@
 POINT MinimisedIconOrigin(int clientWidth, int clientHeight, int iconWidth, int iconHeight);
 
 // The main dialog: choose a port, type the message, program the unit.
-class CProgrammerDialog : public CDialog, private RunObserver, private AnswerWaitWork {
+class CProgrammerDialog : public MessageMapped<CProgrammerDialog, CDialog>,
+                          private RunObserver, private AnswerWaitWork {
  public:
   // The serial line is reached through io; the clocks time its waits and the
   // pause between the two frames.
@@ -30,7 +31,6 @@ class CProgrammerDialog : public CDialog, private RunObserver, private AnswerWai
   const std::string& message() const { return m_message; }
   std::int32_t port() const { return m_port; }
 
-  const MessageMap* GetMessageMap() const override;
   static const MessageMap messageMap;
 
  protected:
@@ -54,8 +54,6 @@ class CProgrammerDialog : public CDialog, private RunObserver, private AnswerWai
   void BarAt(int position) override;
   void WhileAwaitingAnswer() override;
   void ShowProgress();
-
-  static const MessageMapEntry messageEntries[];
 
   MonotonicClock& m_clock;
   UartDriver m_driver;

@@ -1,10 +1,9 @@
 #pragma once
 #include <windows.h>
 
-#include "winlayer/message_map.h"
-
 // Anything that takes messages through a message map: windows and the
-// application object.
+// application object. A class gets a map of its own by deriving from
+// MessageMapped (winlayer/message_map.h).
 class CCmdTarget {
  public:
   CCmdTarget() = default;
@@ -12,11 +11,11 @@ class CCmdTarget {
   CCmdTarget& operator=(const CCmdTarget&) = delete;
   virtual ~CCmdTarget() = default;
 
-  virtual const MessageMap* GetMessageMap() const;
-
-  // Calls the handler of the first matching entry, looking through this
-  // class's table and then its bases'. False when no entry matches.
-  bool DispatchMessageMap(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
-
-  static const MessageMap messageMap;  // empty: the end of every chain
+  // Calls the handler of the first matching entry, looking through the map of
+  // the object's class and then its bases'. False when no entry matches,
+  // which is all a class without a map can say.
+  virtual bool DispatchMessageMap(UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lParam*/,
+                                  LRESULT* /*result*/) {
+    return false;
+  }
 };

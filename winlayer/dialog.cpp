@@ -1,7 +1,5 @@
 #include "winlayer/dialog.h"
 
-#include <iterator>
-
 #include "winlayer/command_ids.h"
 #include "winlayer/win_app.h"
 
@@ -11,16 +9,11 @@ void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
   if (item != nullptr) control.SubclassWindow(item);
 }
 
-const MessageMapEntry CDialog::messageEntries[] = {
+const CDialog::MessageMap CDialog::messageMap = {
     On::Command(IDOK, &CDialog::OnOK),
     On::Command(IDCANCEL, &CDialog::OnCancel),
     On::Help(&CDialog::OnHelpInfo),
 };
-
-const MessageMap CDialog::messageMap = {&CWnd::messageMap, messageEntries,
-                                        std::size(messageEntries)};
-
-const MessageMap* CDialog::GetMessageMap() const { return &messageMap; }
 
 CDialog::CDialog(UINT templateId, CWnd* parent)
     : m_templateId(templateId), m_pParentWnd(parent) {}

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include "winlayer/message_map.h"
 #include "winlayer/wnd.h"
 
 // One run of a dialog's data exchange: the dialog whose controls are bound.
@@ -18,7 +19,7 @@ void DDX_Control(CDataExchange* pDX, int id, CWnd& control);
 // Ending it: the commands IDOK and IDCANCEL (EXIT, Esc, Enter, the close box).
 // Help (F1) becomes the command ID_HELP; a command no window handles goes on
 // to the application object.
-class CDialog : public CWnd {
+class CDialog : public MessageMapped<CDialog, CWnd> {
  public:
   // With no parent the dialog is owned by the application's main window,
   // which takes no input while the dialog is open.
@@ -29,7 +30,6 @@ class CDialog : public CWnd {
   virtual INT_PTR DoModal();
   void EndDialog(int result);
 
-  const MessageMap* GetMessageMap() const override;
   static const MessageMap messageMap;
 
  protected:
@@ -46,8 +46,6 @@ class CDialog : public CWnd {
  private:
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   HWND OwnerForModal() const;
-
-  static const MessageMapEntry messageEntries[];
 
   UINT m_templateId;
   CWnd* m_pParentWnd;

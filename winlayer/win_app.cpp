@@ -6,10 +6,6 @@ CWinApp* g_application = nullptr;
 
 }  // namespace
 
-const MessageMap CWinApp::messageMap = {&CCmdTarget::messageMap, nullptr, 0};
-
-const MessageMap* CWinApp::GetMessageMap() const { return &messageMap; }
-
 CWinApp::CWinApp() { g_application = this; }
 
 CWinApp::~CWinApp() {

@@ -19,9 +19,6 @@ class CWinApp : public CCmdTarget {
 
   static CWinApp* Current();
 
-  const MessageMap* GetMessageMap() const override;
-  static const MessageMap messageMap;
-
  protected:
   // The application has no help content; the help command changes nothing.
   void OnHelp();

@@ -27,10 +27,6 @@ std::string WindowTextOf(HWND hwnd) {
   return text;
 }
 
-const MessageMap CWnd::messageMap = {&CCmdTarget::messageMap, nullptr, 0};
-
-const MessageMap* CWnd::GetMessageMap() const { return &messageMap; }
-
 CWnd::~CWnd() {
   if (m_hWnd != nullptr) UnsubclassWindow();
 }

@@ -45,9 +45,6 @@ class CWnd : public CCmdTarget {
   // (or the owner is hidden or minimised), keeping it on the work area.
   void CenterWindow();
 
-  const MessageMap* GetMessageMap() const override;
-  static const MessageMap messageMap;
-
  protected:
   // Routes one message through the message map; false when nothing took it.
   virtual bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);

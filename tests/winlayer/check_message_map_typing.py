@@ -31,7 +31,7 @@ def main():
                 problems.append("the fitting handlers do not compile:\n" + result.stderr)
             continue
         if result.returncode == 0:
-            problems.append("%s: compiles, but its handler does not fit its message" % case)
+            problems.append("%s: compiles, but does not fit" % case)
         elif not re.search(r"%s:%d:\d+: error" % (re.escape(cases_file), line), result.stderr):
             problems.append("%s: fails, but not on its own line %d:\n%s"
                             % (case, line, result.stderr))
