@@ -19,6 +19,11 @@ std::string PortsHere() {
   return list + ".";
 }
 
+// Ends with a full stop unless it already ends as a sentence does.
+std::string Sentence(const std::string& text) {
+  return !text.empty() && (text.back() == '.' || text.back() == '?') ? text : text + ".";
+}
+
 std::string PortText(const std::string& port, const std::string& device, const RunResult& result,
                      const std::string& place) {
   const std::string why =
@@ -28,10 +33,10 @@ std::string PortText(const std::string& port, const std::string& device, const R
       return port + ": " + (result.detail.empty() ? "the connection broke" : result.detail) +
              " during the run, at " + place + why + ". Nothing more was sent.";
     }
-    return port + " could not be used: " +
-           (result.detail.empty() ? "it could not be reached" : result.detail) + why + ".";
+    return Sentence(port + " could not be used: " +
+                    (result.detail.empty() ? "it could not be reached" : result.detail) + why);
   }
-  if (!result.detail.empty()) return port + ": " + result.detail + why + ".";
+  if (!result.detail.empty()) return Sentence(port + ": " + result.detail + why);
   switch (result.outcome) {
     case RunOutcome::kNoSuchPort:
       if (DeviceExists(device)) return port + " is not a serial port" + why + ". " + PortsHere();
@@ -88,7 +93,7 @@ std::string OutcomeText(const std::string& port, const std::string& device,
   const std::string place = RunPlace(result, message_length);
   if (result.ok()) return ProgrammedText(port, message_length);
   if (result.outcome == RunOutcome::kStopped) {
-    return "stopped at " + place + "; the unit has not got the whole banner";
+    return port + ": stopped at " + place + "; the unit has not got the whole banner";
   }
   if (result.port_failed()) return PortText(port, device, result, place);
   return UnitText(port, result, place);

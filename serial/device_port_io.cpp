@@ -135,6 +135,9 @@ bool DevicePortIo::Present(std::uint16_t base) {
     if (port->device->Check()) return true;
     WentAway(*port);
   }
+  // One that went away is opened again only by the next set-up (a write):
+  // within a run, bytes after the gap would reach the unit mid-frame.
+  if (port->error.problem == PortProblem::kWentAway) return false;
   return Open(*port);
 }
 

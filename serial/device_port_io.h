@@ -17,8 +17,11 @@
 // A port is opened on its first use and stays open until the object dies.
 // A port that could not be opened is tried again on the next write or
 // Present() call, so an adapter plugged in later is found without a restart;
-// why it could not be opened is kept (LastError). While a port is closed its
-// registers read 0xFF, like a missing UART, and writes to it go nowhere.
+// why it could not be opened is kept (LastError). One that went away while
+// open (an adapter pulled out, a server that closed the connection) is tried
+// again only on the next write, such as the next run's set-up. While a port
+// is closed its registers read 0xFF, like a missing UART, and writes to it go
+// nowhere.
 class DevicePortIo : public PortIo {
  public:
   // A UART base and the device it leads to.

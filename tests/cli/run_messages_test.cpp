@@ -42,7 +42,8 @@ TEST(RunMessagesTest, AFailedRunNamesTheWaitTheFrameAndTheByte) {
     EXPECT_TRUE(Has(text, "Check the cable and the unit's power")) << text;
   }
   EXPECT_EQ(OutcomeText("COM3", "COM3", Ended(RunOutcome::kStopped, RunPhase::kBlank, 4), 14),
-            "stopped at byte 5 of 61 of the blank frame; the unit has not got the whole banner");
+            "COM3: stopped at byte 5 of 61 of the blank frame; the unit has not got the whole "
+            "banner");
 }
 
 TEST(RunMessagesTest, APortProblemNamesThePortTheSystemsReasonAndWhatToDo) {

@@ -16,6 +16,15 @@ def padded(text):
     return text + b"\0" + SPACE * (57 - len(text)) + END
 
 
+def message_frame(text):
+    """The message frame of any text of up to 58 bytes: the line break forced
+    at 28 when the text brings none in its first 30 bytes."""
+    frame = bytearray(padded(text))
+    if b"\r" not in frame[:30]:
+        frame[28:30] = CRLF
+    return bytes(frame[:frame.index(0x1A) + 1])
+
+
 def hex_line(data):
     """A frame as korvel-unit's --frames file writes it."""
     return " ".join("%02X" % b for b in data)
@@ -29,7 +38,7 @@ def wait_for(condition, what, seconds=10):
         time.sleep(0.01)
 
 
-def _die_with_test():
+def die_with_test():
     """In korvel-unit: a SIGTERM when the test dies, even by SIGKILL."""
     ctypes.CDLL(None).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
 
@@ -47,7 +56,7 @@ class Unit:
         self.process = subprocess.Popen(
             [binary, "--path-file", path_file, "--log", self.log, "--frames",
              self.frames_file] + list(options), stdout=subprocess.DEVNULL,
-            preexec_fn=_die_with_test)
+            preexec_fn=die_with_test)
         try:
             wait_for(lambda: os.path.exists(path_file) or self.process.poll() is not None,
                      "korvel-unit to start")
