@@ -11,7 +11,8 @@ import tempfile
 import unittest
 
 sys.dont_write_bytecode = True  # no cache beside the sources
-from unit_on_pty import BLANK, Unit, hex_line, padded
+from ser2net import Ser2net, free_port
+from unit_on_pty import BLANK, Unit, hex_line, message_frame, padded
 
 ARGS = None
 
@@ -71,6 +72,30 @@ class WindowsConsoleTest(unittest.TestCase):
                 self.assertEqual(result.returncode, status, result.stderr)
                 self.assertIn(said, result.stdout + result.stderr)
         self.assertEqual(self.unit.frames(), before)
+
+    def test_network_ports_through_winsock_beside_com1_in_one_command(self):
+        work = tempfile.mkdtemp(prefix="korvel-program-wine-net-")
+        self.addCleanup(shutil.rmtree, work, True)
+        units = []
+        for name in ("raw", "rfc2217"):
+            os.makedirs(os.path.join(work, name))
+            units.append(Unit(ARGS.unit, os.path.join(work, name)))
+            self.addCleanup(units[-1].kill)
+        server = Ser2net(work, [("raw", units[0].path, "9600n81,local"),
+                                ("rfc2217", units[1].path, "19200n81")])
+        self.addCleanup(server.kill)
+        ports = ["socket://127.0.0.1:%d" % server.ports[0],
+                 "rfc2217://localhost:%d" % server.ports[1], "COM1"]
+        result = self.run_program(*[a for p in ports for a in ("--port", p)], "--", "-SALE-")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        for unit in units + [self.unit]:
+            self.assertEqual(unit.frames()[-2:],
+                             [hex_line(BLANK), hex_line(message_frame(b"-SALE-"))])
+        nobody = "socket://127.0.0.1:%d" % free_port()
+        refused = self.run_program("--port", nobody, "HI")
+        self.assertEqual(refused.returncode, 3, refused.stderr)
+        self.assertIn(b"%s could not be used: the connection was refused" % nobody.encode(),
+                      refused.stderr)
 
 
 if __name__ == "__main__":
