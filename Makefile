@@ -60,12 +60,16 @@ run: native
 	if [ -n "$$DISPLAY" ]; then launcher/korvel-wine --arch $$arch $(RUN_ARGS); \
 	else launcher/korvel-demo --arch $$arch; fi
 
-# The window's runs, then korvel-program's beside the floor of the line.
-# The window in each Windows build this machine runs, headless and on a
-# display; then korvel-program.
-bench: win native
+# The window's runs, in each Windows build this machine runs, headless and on
+# a display; korvel-program's beside the floor of the line; korvel-program
+# with 1, 8 and 32 units at once; the Telnet reader on a million streams.
+bench: win native asan
 	bench/korvel-bench
 	bench/korvel-program-bench --native-build $(BUILD)/native
+	bench/korvel-units-bench --native-build $(BUILD)/native
+	@echo "The Telnet reader on half a million random and half a million mutated streams, sanitizers on:"
+	KORVEL_TELNET_FUZZ_INPUTS=500000 $(BUILD)/asan/tests/serial/serial_network_test \
+	  --gtest_filter='TelnetReaderTest.Random*:TelnetReaderTest.Garbage*' --gtest_brief=1
 
 # korvel-<version>-win32.zip and -win64.zip with SHA256SUMS in build/dist.
 dist: win

@@ -101,10 +101,7 @@ class RawTcpDevice : public SerialDevice {
     return value;
   }
 
-  std::uint8_t ModemStatus() override {
-    Pump(0);
-    return kModemLinesAssumedUp;
-  }
+  std::uint8_t ModemStatus() override { return gone() ? kNothingThere : kModemLinesAssumedUp; }
 
   std::uint8_t ReceiveByte() override {
     if (received_.empty()) Pump(0);
@@ -139,9 +136,13 @@ class RawTcpDevice : public SerialDevice {
     if (gone()) return false;
     std::uint8_t buffer[512];
     int count = connection_->Receive(buffer, sizeof buffer, wait_ms);
+    // A read that did not fill the buffer took all there was: no need to ask
+    // the system again, which costs a call per byte on a busy machine.
     while (count > 0) {
       Take(buffer, static_cast<std::size_t>(count));
-      count = connection_->Receive(buffer, sizeof buffer, 0);
+      count = count == static_cast<int>(sizeof buffer)
+                  ? connection_->Receive(buffer, sizeof buffer, 0)
+                  : 0;
     }
     if (count < 0) WentAway();
     return !gone();
@@ -244,8 +245,11 @@ class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
   }
 
   std::uint8_t ModemStatus() override {
-    Pump(0);
-    return has_modem_lines_ ? modem_state_ : kModemLinesAssumedUp;
+    if (!has_modem_lines_) return gone() ? kNothingThere : kModemLinesAssumedUp;
+    // While CTS is down only a notification can raise it: wait a little for
+    // one rather than spin.
+    Pump((modem_state_ & kClearToSend) ? 0 : kIdleWaitMs);
+    return gone() ? kNothingThere : modem_state_;
   }
 
   void Clear(bool receiver, bool transmitter) override {

@@ -95,6 +95,7 @@ bool ParseOptions(const std::vector<std::string>& args, ToolOptions& options, st
       Flag("--help", "-h", &options.help),
       Value("--line-speed",
             WholeNumber(50, 4000000, "a baud rate from 50 to 4000000", &options.line_speed)),
+      Flag("--no-spin", "", &options.no_spin),
       Flag("--no-answer", "", &no_answer),
       Value("--answer-delay",
             WholeNumber(0, 600000, "milliseconds from 0 to 600000", &unit.answer_delay_ms)),
@@ -123,6 +124,9 @@ Line:
   --line-speed BAUD   emulate a serial line at BAUD: each byte takes 10 bits'
                       time to arrive, and so does each answer byte
                       (default: off, bytes pass at once)
+  --no-spin           sleep out each byte's time instead of spinning its last
+                      200 us on the clock: a little late, but it leaves the
+                      processors free when many units run on one machine
 
 Misbehaviours:
   --no-answer         never answer

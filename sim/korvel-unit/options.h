@@ -8,6 +8,7 @@
 struct ToolOptions {
   UnitBehaviour behaviour;
   int line_speed = 0;  // baud to emulate; 0 passes bytes at once
+  bool no_spin = false;  // sleep out each byte's time, however late the sleep ends
   std::string path_file;
   std::string log_file;
   std::string frames_file;

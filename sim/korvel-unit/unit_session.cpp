@@ -23,9 +23,11 @@ std::int64_t NowUs() {
 // wait is spun out on the clock instead.
 constexpr std::int64_t kSpinUs = 200;
 
-// Waits until the monotonic clock reaches when_us; false when stopped first.
-bool SleepUntil(std::int64_t when_us, const volatile std::sig_atomic_t& stop) {
-  const std::int64_t wake_us = when_us - kSpinUs;
+// Waits until the monotonic clock reaches when_us, the last spin_us of it
+// spun out; false when stopped first.
+bool SleepUntil(std::int64_t when_us, std::int64_t spin_us,
+                const volatile std::sig_atomic_t& stop) {
+  const std::int64_t wake_us = when_us - spin_us;
   timespec until{};
   until.tv_sec = static_cast<time_t>(wake_us / 1000000);
   until.tv_nsec = static_cast<long>(wake_us % 1000000) * 1000;
@@ -50,7 +52,8 @@ UnitSession::UnitSession(const ToolOptions& options, PtyLine& line, std::FILE* o
       frames_file_(frames),
       unit_(options.behaviour),
       // 8 data bits with a start and a stop bit.
-      byte_time_us_(options.line_speed > 0 ? 10 * 1000000LL / options.line_speed : 0) {}
+      byte_time_us_(options.line_speed > 0 ? 10 * 1000000LL / options.line_speed : 0),
+      spin_us_(options.no_spin ? 0 : kSpinUs) {}
 
 int UnitSession::Run(const volatile std::sig_atomic_t& stop) {
   std::uint8_t buffer[256];
@@ -85,7 +88,7 @@ bool UnitSession::TakeByte(std::uint8_t byte, const volatile std::sig_atomic_t& 
     // start before the one ahead of it is.
     const std::int64_t now = NowUs();
     const std::int64_t arrival = (now > receive_free_us_ ? now : receive_free_us_) + byte_time_us_;
-    if (!SleepUntil(arrival, stop)) return false;
+    if (!SleepUntil(arrival, spin_us_, stop)) return false;
     receive_free_us_ = arrival;
   }
   if (log_ != nullptr) {
@@ -97,7 +100,7 @@ bool UnitSession::TakeByte(std::uint8_t byte, const volatile std::sig_atomic_t& 
   std::int64_t send_at = NowUs() + static_cast<std::int64_t>(options_.behaviour.answer_delay_ms) * 1000;
   for (std::uint8_t out : answer) {
     send_at += byte_time_us_;
-    if (!SleepUntil(send_at, stop)) return false;
+    if (!SleepUntil(send_at, spin_us_, stop)) return false;
     SendToClient(out);
   }
 
@@ -136,6 +139,6 @@ void UnitSession::WaitForClientToRead(const volatile std::sig_atomic_t& stop) {
   // Closing our end would throw away answers the client has not read yet.
   const std::int64_t give_up = NowUs() + 2000000;
   while (line_.UnreadByClient() > 0 && NowUs() < give_up) {
-    if (!SleepUntil(NowUs() + 2000, stop)) return;
+    if (!SleepUntil(NowUs() + 2000, 0, stop)) return;
   }
 }

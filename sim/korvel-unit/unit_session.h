@@ -32,6 +32,7 @@ class UnitSession {
   std::FILE* frames_file_;
   KorvelUnit unit_;
   std::int64_t byte_time_us_;      // one byte on the emulated line; 0 when off
+  std::int64_t spin_us_;           // the last stretch of each byte's time, spun out
   std::int64_t receive_free_us_ = 0;  // when the receive line is free again
   long frames_ = 0;
   bool overflow_reported_ = false;

@@ -36,7 +36,7 @@ TEST(KorvelUnitOptionsTest, ReadsEachOptionIntoItsSetting) {
   Parsed p = Parse({"--line-speed", "9600", "--answer-delay=250", "--answer-byte", "0x15",
                     "--extra", "2", "--stale", "15 3F", "--stale=0x21", "--no-answer",
                     "--path-file", "path", "--log=log", "--frames", "frames", "--count", "3",
-                    "-h"});
+                    "--no-spin", "-h"});
   ASSERT_TRUE(p.ok) << p.error;
   EXPECT_EQ(p.options.line_speed, 9600);
   EXPECT_EQ(p.options.behaviour.answer_delay_ms, 250);
@@ -48,6 +48,7 @@ TEST(KorvelUnitOptionsTest, ReadsEachOptionIntoItsSetting) {
   EXPECT_EQ(p.options.log_file, "log");
   EXPECT_EQ(p.options.frames_file, "frames");
   EXPECT_EQ(p.options.count, 3);
+  EXPECT_TRUE(p.options.no_spin);
   EXPECT_TRUE(p.options.help);
 
   // A value said again replaces the first.
