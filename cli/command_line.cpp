@@ -55,16 +55,21 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
 }
 
 const char* UsageText() {
-  return R"(Usage: korvel-program --port DEVICE [--quiet] [--dry-run] [LINE1 [LINE2]]
-       korvel-program --port DEVICE [--quiet] [--dry-run] --file FILE
-       korvel-program --port DEVICE [--quiet] [--dry-run] --text TEXT
+  return R"(Usage: korvel-program --port PORT [--port PORT]... [OPTION]... [LINE1 [LINE2]]
+       korvel-program --port PORT [--port PORT]... [OPTION]... --file FILE
+       korvel-program --port PORT [--port PORT]... [OPTION]... --text TEXT
        korvel-program --list-ports | --help | --version
 
 Writes a two-line banner into a KORVEL display unit on a serial port: a blank
 frame, a short pause, then the message frame, each byte answered by the unit.
 
-  --port DEVICE  the serial port: a device such as /dev/ttyUSB0 on Linux,
-                 COMn (COM1, COM2, COM3, ...) on Windows
+  --port PORT    the unit's serial port: a device such as /dev/ttyUSB0 on
+                 Linux, COMn (COM1, COM2, COM3, ...) on Windows; or a serial
+                 server on the network: socket://HOST:PORT (raw TCP, the
+                 server sets up the line) or rfc2217://HOST:PORT (Telnet's
+                 COM-PORT-OPTION, this program sets the line). HOST is a name,
+                 an IPv4 address or an IPv6 address in brackets. Give --port
+                 once per unit: all of them are programmed at the same time.
   LINE1 [LINE2]  the message as the keyboard would type it: up to two lines of
                  at most 28 characters each, printable ASCII (space to ~)
   --file FILE    the message from a banner file: its first 58 bytes, or up to
@@ -76,15 +81,19 @@ frame, a short pause, then the message frame, each byte answered by the unit.
   -n, --dry-run  open nothing and send nothing: show both frames in hex and
                  the two lines the unit will show
   -q, --quiet    say nothing but errors
+  --json         also write a JSON object per port on standard output: port,
+                 result, status, bytes_sent, seconds, message
   --list-ports   the serial ports on this computer
   -h, --help     this text
   --version      the program's version
 
 A message that does not fit, or a character that cannot be typed, is refused
-before the port is opened: nothing is sent, nothing is cut.
+before any port is opened: nothing is sent, nothing is cut.
 
-Exit status: 0 both frames sent; 2 a usage mistake, or a message or file
-refused; 3 the port could not be opened or went away; 4 the unit did not
-answer, or a wait ran out (3 s each).
+Exit status, for each port: 0 both frames sent; 3 the port could not be opened
+or went away; 4 the unit did not answer, or a wait ran out (3 s each); 130
+stopped by Ctrl-C. With several ports: 0 only when every port was programmed,
+otherwise the highest of the ports' statuses. 2: a usage mistake, or a message
+or file refused, and nothing was sent to any port.
 )";
 }

@@ -262,7 +262,7 @@ class OtherCommandsTest(ProgramTestCase):
         self.assertEqual(version.stdout.decode(), "korvel-program %s\n" % ".".join(numbers))
         help_text = self.run_program("--help")
         self.assertEqual(help_text.returncode, 0)
-        self.assertIn("Usage: korvel-program --port DEVICE", help_text.stdout.decode())
+        self.assertIn("Usage: korvel-program --port PORT [--port PORT]...", help_text.stdout.decode())
         ports = self.run_program("--list-ports")
         self.assertEqual(ports.returncode, 0, ports.stderr)
         for line in ports.stdout.decode().splitlines():
