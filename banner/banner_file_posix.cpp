@@ -2,26 +2,25 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
 
 #include "banner/banner_file.h"
-#include "banner/banner_text.h"
 
-bool ReadBannerFile(const std::string& path, std::string* text, int* system_error) {
+bool ReadFileStart(const std::string& path, std::size_t limit, std::string* bytes,
+                   int* system_error) {
   const int file = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
   if (file < 0) {
-    if (system_error != nullptr) *system_error = errno;
+    *system_error = errno;
     return false;
   }
-  std::uint8_t buffer[kBannerReadLimit];
+  std::string read(limit, '\0');
   std::size_t total = 0;
   bool ok = true;
   // A read may stop short of what was asked without the file having ended.
-  while (total < kBannerReadLimit) {
-    const ssize_t got = ::read(file, buffer + total, kBannerReadLimit - total);
+  while (total < limit) {
+    const ssize_t got = ::read(file, &read[total], limit - total);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
-      if (system_error != nullptr) *system_error = errno;
+      *system_error = errno;
       ok = false;
       break;
     }
@@ -29,6 +28,6 @@ bool ReadBannerFile(const std::string& path, std::string* text, int* system_erro
     total += static_cast<std::size_t>(got);
   }
   ::close(file);
-  if (ok) *text = BannerTextFromFile(buffer, total);
+  if (ok) *bytes = read.substr(0, total);
   return ok;
 }

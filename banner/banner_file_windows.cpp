@@ -1,25 +1,23 @@
 #include <windows.h>
 
-#include <cstdint>
-
 #include "banner/banner_file.h"
-#include "banner/banner_text.h"
 
-bool ReadBannerFile(const std::string& path, std::string* text, int* system_error) {
+bool ReadFileStart(const std::string& path, std::size_t limit, std::string* bytes,
+                   int* system_error) {
   HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    if (system_error != nullptr) *system_error = static_cast<int>(::GetLastError());
+    *system_error = static_cast<int>(::GetLastError());
     return false;
   }
-  std::uint8_t buffer[kBannerReadLimit];
-  DWORD total = 0;
+  std::string read(limit, '\0');
+  std::size_t total = 0;
   bool ok = true;
   // A read may stop short of what was asked without the file having ended.
-  while (total < kBannerReadLimit) {
+  while (total < limit) {
     DWORD got = 0;
-    if (!::ReadFile(file, buffer + total, kBannerReadLimit - total, &got, nullptr)) {
-      if (system_error != nullptr) *system_error = static_cast<int>(::GetLastError());
+    if (!::ReadFile(file, &read[total], static_cast<DWORD>(limit - total), &got, nullptr)) {
+      *system_error = static_cast<int>(::GetLastError());
       ok = false;
       break;
     }
@@ -27,6 +25,6 @@ bool ReadBannerFile(const std::string& path, std::string* text, int* system_erro
     total += got;
   }
   ::CloseHandle(file);
-  if (ok) *text = BannerTextFromFile(buffer, total);
+  if (ok) *bytes = read.substr(0, total);
   return ok;
 }

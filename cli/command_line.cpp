@@ -15,14 +15,26 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
       }),
       Once(Value("--file", &line->file)),
       Once(Value("--text", &line->text)),
+      Once(Value("--lines", &line->lines_file)),
       Flag("--quiet", "-q", &line->quiet),
       Flag("--json", "", &line->json),
+      Flag("--strict", "", &line->strict),
       Flag("--dry-run", "-n", &dry_run),
       Flag("--list-ports", "", &list_ports),
       Flag("--help", "-h", &help),
       Flag("--version", "", &version),
   };
-  if (!ReadOptions(args, options, &line->lines, error)) return false;
+  if (!ReadOptions(args, options, &line->lines, error)) {
+    // An unknown option that is no misspelt long one may be a line that
+    // begins with a dash.
+    const std::string unknown = "unknown option '";
+    if (error->rfind(unknown, 0) == 0 && error->compare(unknown.size(), 2, "--") != 0) {
+      const std::string arg = error->substr(unknown.size(), error->size() - unknown.size() - 1);
+      *error += "; a line that begins with '-' goes after --, as in: korvel-program --port "
+                "PORT -- '" + arg + "'";
+    }
+    return false;
+  }
 
   if (help || version) {
     line->command = help ? Command::kHelp : Command::kVersion;
@@ -30,22 +42,25 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
   }
   // A value option is given exactly when it has a value: an empty one is refused.
   const bool has_port = !line->ports.empty(), has_file = !line->file.empty(),
-             has_text = !line->text.empty(), has_lines = !line->lines.empty();
+             has_text = !line->text.empty(), has_lines = !line->lines.empty(),
+             has_lines_file = !line->lines_file.empty();
   if (list_ports) {
-    if (has_port || has_file || has_text || has_lines || dry_run) {
+    if (has_port || has_file || has_text || has_lines || has_lines_file || dry_run) {
       *error = "--list-ports takes no port and no message";
       return false;
     }
     line->command = Command::kListPorts;
     return true;
   }
-  if (has_lines + has_file + has_text > 1) {
-    *error = "give the message one way only: LINE1 [LINE2], --file FILE or --text TEXT";
+  if (has_lines + has_file + has_text + has_lines_file > 1) {
+    *error = "give the message one way only: LINE1 [LINE2], --lines FILE, --file FILE or --text "
+             "TEXT";
     return false;
   }
-  line->source = has_file ? MessageSource::kFile
-                 : has_text ? MessageSource::kText
-                            : MessageSource::kLines;
+  line->source = has_file         ? MessageSource::kFile
+                 : has_text       ? MessageSource::kText
+                 : has_lines_file ? MessageSource::kLinesFile
+                                  : MessageSource::kLines;
   line->command = dry_run ? Command::kDryRun : Command::kProgram;
   if (!dry_run && !has_port) {
     *error = "no port given: say which with --port DEVICE (--list-ports shows them)";

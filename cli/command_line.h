@@ -6,17 +6,19 @@
 enum class Command { kProgram, kDryRun, kListPorts, kHelp, kVersion };
 
 // Where the message comes from; at most one way per call.
-enum class MessageSource { kLines, kFile, kText };
+enum class MessageSource { kLines, kFile, kText, kLinesFile };
 
 struct CommandLine {
   Command command = Command::kProgram;
   std::vector<std::string> ports;  // as given to --port, in order; each gets the message
   bool quiet = false;
-  bool json = false;  // a JSON object per port on stdout
+  bool json = false;    // a JSON object per port on stdout
+  bool strict = false;  // a message that will not show as written is refused
   MessageSource source = MessageSource::kLines;
   std::vector<std::string> lines;  // the arguments that are no option, as typed
   std::string file;                // --file
   std::string text;                // --text, escapes not yet read
+  std::string lines_file;          // --lines: a plain text file's lines, "-" standard input
 };
 
 // Reads the arguments after the program's name. On a mistake returns false

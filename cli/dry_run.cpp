@@ -25,9 +25,13 @@ std::string FrameText(const char* name, const Frame& frame) {
 
 }  // namespace
 
-std::string DryRunText(const std::string& text) {
+std::string DisplayText(const std::string& text) {
   const Frame message = MessageFrame(text);
   const std::vector<std::uint8_t> sent(message.begin(), message.begin() + SentLength(message));
-  return FrameText("blank frame", BlankFrame()) + FrameText("message frame", message) +
-         "the unit will show:\n" + DisplayBox(DisplayLinesFor(sent));
+  return DisplayBox(DisplayLinesFor(sent));
+}
+
+std::string DryRunText(const std::string& text) {
+  return FrameText("blank frame", BlankFrame()) + FrameText("message frame", MessageFrame(text)) +
+         "the unit will show:\n" + DisplayText(text);
 }

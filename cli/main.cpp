@@ -54,15 +54,28 @@ int main(int argc, char** argv) {
       break;
   }
 
-  // Everything is checked before the port is opened: a refusal sends nothing.
-  std::string text;
-  if (!MessageText(line, &text, &error)) return Refuse(error);
+  // Everything is checked before a port is opened: a refusal sends nothing.
+  Message message;
+  if (!MessageText(line, &message, &error)) return Refuse(error);
+  std::vector<PortToProgram> ports;
+  if (line.command == Command::kProgram && !PortsToProgram(line.ports, &ports, &error)) {
+    return Refuse(error);
+  }
+  UseUtf8Output();
+  if (!message.warnings.empty()) {
+    for (const std::string& warning : message.warnings) {
+      std::fprintf(stderr, "korvel-program: %s: %s\n", line.strict ? "refused" : "warning",
+                   warning.c_str());
+    }
+    if (line.strict) {
+      return Refuse("--strict: the message is not sent as it will not show as written");
+    }
+    std::fprintf(stderr, "korvel-program: the unit will show:\n%s",
+                 DisplayText(message.text).c_str());
+  }
   if (line.command == Command::kDryRun) {
-    UseUtf8Output();
-    std::fputs(DryRunText(text).c_str(), stdout);
+    std::fputs(DryRunText(message.text).c_str(), stdout);
     return kExitOk;
   }
-  std::vector<PortToProgram> ports;
-  if (!PortsToProgram(line.ports, &ports, &error)) return Refuse(error);
-  return ProgramUnits(ports, text, line.quiet, line.json);
+  return ProgramUnits(ports, message.text, line.quiet, line.json);
 }

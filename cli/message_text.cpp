@@ -1,16 +1,23 @@
 #include "cli/message_text.h"
 
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 
 #include "banner/banner_file.h"
 #include "banner/banner_text.h"
 #include "banner/frame.h"
+#include "banner/layout_check.h"
 #include "banner/typed_text.h"
 #include "cli/escaped_text.h"
-#include "cli/system.h"
+#include "serial/port_error.h"
 
 namespace {
+
+// A plain text file of two short lines is far smaller; a larger one is
+// refused before it is read whole.
+constexpr std::size_t kLinesFileLimit = 4096;
+// Enough of a banner file to see what lies past the bytes the rule takes.
+constexpr std::size_t kBannerFileLookLimit = 4096;
 
 std::string ByteName(std::uint8_t byte) {
   char name[8];
@@ -31,8 +38,9 @@ bool FromLines(const std::vector<std::string>& lines, std::string* text, std::st
       if (!IsTypedCharacter(byte)) {
         *refusal = which + ", character " + std::to_string(i + 1) + ": the byte " +
                    ByteName(byte) +
-                   " cannot be typed into a message (printable ASCII only, space to ~); "
-                   "--text takes any byte as \\xHH";
+                   " cannot be typed into a message (printable ASCII only, space to ~); " +
+                   (byte == '\r' || byte == '\n' ? "give each line as its own argument"
+                                                 : "--text takes any byte as \\xHH");
         return false;
       }
     }
@@ -51,16 +59,88 @@ bool FromLines(const std::vector<std::string>& lines, std::string* text, std::st
   return true;
 }
 
-bool FromFile(const std::string& path, std::string* text, std::string* refusal) {
-  int code = 0;
-  if (!ReadBannerFile(path, text, &code)) {
-    *refusal = "--file " + path + ": " + SystemErrorText(code);
+// Up to limit bytes of a file, and one more when there are more; standard
+// input for "-". False when it cannot be read, saying why.
+bool ReadUpTo(const std::string& path, std::size_t limit, std::string* bytes,
+              std::string* refusal) {
+  if (path != "-") {
+    int code = 0;
+    if (ReadFileStart(path, limit + 1, bytes, &code)) return true;
+    *refusal = path + ": " + SystemErrorText(code);
+    return false;
+  }
+  bytes->clear();
+  char buffer[512];
+  std::size_t got = 0;
+  while (bytes->size() <= limit && (got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) {
+    bytes->append(buffer, got);
+  }
+  if (std::ferror(stdin)) {
+    *refusal = "standard input could not be read";
+    return false;
+  }
+  if (bytes->size() > limit) bytes->resize(limit + 1);
+  return true;
+}
+
+// A plain text file's lines: any line end, a last one, and a UTF-8
+// byte-order mark are not part of them.
+bool FromLinesFile(const std::string& path, std::string* text, std::string* refusal) {
+  std::string bytes;
+  const std::string name = path == "-" ? "standard input" : path;
+  if (!ReadUpTo(path, kLinesFileLimit, &bytes, refusal)) {
+    *refusal = "--lines " + *refusal;
+    return false;
+  }
+  if (bytes.size() > kLinesFileLimit) {
+    *refusal = "--lines " + name + " is far longer than two display lines";
+    return false;
+  }
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    std::string line = bytes.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    start = end + 1;
+  }
+  if (!FromLines(lines, text, refusal)) {
+    *refusal = "--lines " + name + ": " + *refusal;
     return false;
   }
   return true;
 }
 
-bool FromEscapedText(const std::string& escaped, std::string* text, std::string* refusal) {
+// Each warning led by where it is: in a file as an editor counts, in exact
+// bytes by the byte.
+void Word(const std::string& where, const char* column, const std::vector<LayoutWarning>& found,
+          std::vector<std::string>* warnings) {
+  for (const LayoutWarning& warning : found) {
+    std::string place = where;
+    if (warning.line > 0) place += ": line " + std::to_string(warning.line);
+    if (warning.column > 0) place += std::string(", ") + column + " " + std::to_string(warning.column);
+    warnings->push_back(place + ": " + warning.what);
+  }
+}
+
+bool FromFile(const std::string& path, Message* message, std::string* refusal) {
+  int code = 0;
+  if (!ReadBannerFile(path, &message->text, &code)) {
+    *refusal = "--file " + path + ": " + SystemErrorText(code);
+    return false;
+  }
+  std::string file;
+  std::string unread;
+  if (ReadUpTo(path, kBannerFileLookLimit, &file, &unread)) {
+    Word(path, "column", CheckBannerFile(file), &message->warnings);
+  }
+  return true;
+}
+
+bool FromEscapedText(const std::string& escaped, Message* message, std::string* refusal) {
   std::string bytes, error;
   if (!Unescape(escaped, &bytes, &error)) {
     *refusal = "--text, " + error;
@@ -72,20 +152,24 @@ bool FromEscapedText(const std::string& escaped, std::string* text, std::string*
                std::to_string(kBannerTextLimit) + " a frame keeps";
     return false;
   }
-  *text = bytes;
+  message->text = bytes;
+  Word("--text", "byte", CheckExactText(bytes), &message->warnings);
   return true;
 }
 
 }  // namespace
 
-bool MessageText(const CommandLine& line, std::string* text, std::string* refusal) {
+bool MessageText(const CommandLine& line, Message* message, std::string* refusal) {
+  *message = Message{};
   switch (line.source) {
     case MessageSource::kFile:
-      return FromFile(line.file, text, refusal);
+      return FromFile(line.file, message, refusal);
     case MessageSource::kText:
-      return FromEscapedText(line.text, text, refusal);
+      return FromEscapedText(line.text, message, refusal);
+    case MessageSource::kLinesFile:
+      return FromLinesFile(line.lines_file, &message->text, refusal);
     case MessageSource::kLines:
       break;
   }
-  return FromLines(line.lines, text, refusal);
+  return FromLines(line.lines, &message->text, refusal);
 }

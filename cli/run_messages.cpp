@@ -40,7 +40,11 @@ std::string PortText(const std::string& port, const std::string& device, const R
   switch (result.outcome) {
     case RunOutcome::kNoSuchPort:
       if (DeviceExists(device)) return port + " is not a serial port" + why + ". " + PortsHere();
-      return port + " does not exist. Is the adapter plugged in? " + PortsHere();
+      {
+        const std::string hint = PortNameHint(port);
+        return port + " does not exist. " +
+               (hint.empty() ? "Is the adapter plugged in? " : hint + " ") + PortsHere();
+      }
     case RunOutcome::kPortInUse:
       return port + " is in use by another program" + why + "; try again once it is done.";
     case RunOutcome::kPortAccessDenied: {

@@ -22,6 +22,11 @@ std::string DeviceIdentity(const std::string& device);
 // Whether the system has a device by that name, serial line or not.
 bool DeviceExists(const std::string& device);
 
+// For a port name that leads nowhere, the device it likely means, as a
+// sentence: another system's name for a port, or a device's name without its
+// folder; empty when there is none.
+std::string PortNameHint(const std::string& port);
+
 // For a device the system would not open: who may, and how to become one of
 // them; empty when there is nothing more to say.
 std::string AccessAdvice(const std::string& device);

@@ -56,6 +56,22 @@ std::string DeviceIdentity(const std::string& device) {
   return realpath(device.c_str(), target) != nullptr ? target : device;
 }
 
+std::string PortNameHint(const std::string& port) {
+  // COM1 is Windows' name for the first built-in port.
+  if (port.size() > 3 && (port[0] == 'C' || port[0] == 'c') && (port[1] == 'O' || port[1] == 'o') &&
+      (port[2] == 'M' || port[2] == 'm') &&
+      port.find_first_not_of("0123456789", 3) == std::string::npos) {
+    const int number = std::atoi(port.c_str() + 3);
+    if (number < 1) return std::string();
+    return "On Linux, " + port + " is /dev/ttyS" + std::to_string(number - 1) +
+           ", and a USB adapter is /dev/ttyUSB0 or /dev/ttyACM0.";
+  }
+  if (port.find('/') == std::string::npos && DeviceExists("/dev/" + port)) {
+    return "Did you mean /dev/" + port + "?";
+  }
+  return std::string();
+}
+
 bool DeviceExists(const std::string& device) {
   struct stat status {};
   return stat(device.c_str(), &status) == 0;

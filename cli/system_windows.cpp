@@ -63,6 +63,9 @@ bool DeviceExists(const std::string& device) {
 
 std::string AccessAdvice(const std::string&) { return std::string(); }
 
+// Every name that is no COM port is refused before it is looked for.
+std::string PortNameHint(const std::string&) { return std::string(); }
+
 bool IsTerminal(std::FILE* stream) {
   DWORD mode = 0;
   return GetConsoleMode(HandleOf(stream), &mode) != FALSE;

@@ -44,6 +44,12 @@ TEST(CommandLineTest, ReadsTheMessageAndTheOptionsInAnyOrder) {
   EXPECT_EQ(p.line.source, MessageSource::kText);
   EXPECT_EQ(p.line.text, "A\\r\\nB");
 
+  p = Parse({"-n", "--strict", "--lines", "-"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.line.source, MessageSource::kLinesFile);
+  EXPECT_EQ(p.line.lines_file, "-");
+  EXPECT_TRUE(p.line.strict);
+
   p = Parse({"--file", "tonight.txt", "--port", "COM3"});
   ASSERT_TRUE(p.ok) << p.error;
   EXPECT_EQ(p.line.source, MessageSource::kFile);
@@ -70,6 +76,7 @@ TEST(CommandLineTest, ListPortsTakesNoPortAndNoMessage) {
                  {"--list-ports", "--", "-"},
                  {"--list-ports", "--file", "tonight.txt"},
                  {"--list-ports", "--text", "HI"},
+                 {"--list-ports", "--lines", "-"},
                  {"--list-ports", "--dry-run"},
                  {"-n", "--list-ports"},
                  {"--port", "COM1", "--list-ports"}},
@@ -84,8 +91,11 @@ TEST(CommandLineTest, TakesTheMessageOneWayOnly) {
   ExpectRefused({{"--port", "x", "HELLO", "--file", "tonight.txt"},
                  {"--port", "x", "--text", "HI", "HELLO"},
                  {"--port", "x", "--file", "tonight.txt", "--text", "HI"},
-                 {"-n", "--text", "HI", "--", "-"}},
-                "give the message one way only: LINE1 [LINE2], --file FILE or --text TEXT");
+                 {"-n", "--text", "HI", "--", "-"},
+                 {"-n", "--lines", "-", "HI"},
+                 {"-n", "--lines", "a.txt", "--file", "b.txt"}},
+                "give the message one way only: LINE1 [LINE2], --lines FILE, --file FILE or "
+                "--text TEXT");
 }
 
 TEST(CommandLineTest, NeedsAPortUnlessADryRun) {
@@ -102,7 +112,7 @@ TEST(CommandLineTest, NeedsAPortUnlessADryRun) {
 }
 
 TEST(CommandLineTest, TakesTheMessageOptionsOnceAndEachPortGiven) {
-  for (const std::string name : {"--file", "--text"}) {
+  for (const std::string name : {"--file", "--text", "--lines"}) {
     ExpectRefused({{name, "a", name, "b"}, {name + "=a", name + "=b"}, {name, "a", name}},
                   name + " is given twice");
   }
@@ -131,10 +141,14 @@ TEST(CommandLineTest, SaysWhatIsWrongWithAnOption) {
   ExpectRefused({{"--version=1"}}, "--version takes no value");
   ExpectRefused({{"--port", "x", "--frob"}}, "unknown option '--frob'");
   ExpectRefused({{"--frob=1"}}, "unknown option '--frob=1'");
-  ExpectRefused({{"-x", "HELLO"}}, "unknown option '-x'");
-  ExpectRefused({{"-nq"}}, "unknown option '-nq'");  // short options stand alone
-  ExpectRefused({{"-q=1"}}, "unknown option '-q=1'");
   ExpectRefused({{"--PORT", "x"}}, "unknown option '--PORT'");
+  // What is no long option may be a line that begins with a dash.
+  const std::string lead = "; a line that begins with '-' goes after --, as in: ";
+  ExpectRefused({{"-x", "HELLO"}}, "unknown option '-x'" + lead + "korvel-program --port PORT -- '-x'");
+  ExpectRefused({{"-n", "-50% OFF"}},
+                "unknown option '-50% OFF'" + lead + "korvel-program --port PORT -- '-50% OFF'");
+  ExpectRefused({{"-nq"}}, "unknown option '-nq'" + lead + "korvel-program --port PORT -- '-nq'");
+  ExpectRefused({{"-q=1"}}, "unknown option '-q=1'" + lead + "korvel-program --port PORT -- '-q=1'");
 }
 
 TEST(CommandLineTest, HelpAndVersionOutweighEveryConflictButNoMistake) {

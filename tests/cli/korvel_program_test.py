@@ -19,7 +19,7 @@ import time
 import unittest
 
 sys.dont_write_bytecode = True  # no cache beside the sources
-from unit_on_pty import BLANK, CRLF, END, SPACE, Unit, hex_line, padded, wait_for
+from unit_on_pty import BLANK, CRLF, END, SPACE, Unit, hex_line, message_frame, padded, wait_for
 
 ARGS = None
 TIOCGEXCL = 0x80045440  # whether a terminal is held exclusively (Linux)
@@ -132,6 +132,93 @@ class FramesTest(ProgramTestCase):
         self.assertIn(b"programmed", shown)
 
 
+class WarningsTest(ProgramTestCase):
+    """A message that will not show as written is said so, naming where, with
+    the two lines the unit will show; it still goes as it is, unless
+    --strict, which sends nothing."""
+
+    def test_each_banner_file_warning_names_where_and_the_run_goes_ahead(self):
+        a28 = b"A" * 28
+        cases = [
+            (b"TONIGHT LIVE MUSIC\nDOORS 8 PM\n", ["line 1, column 19: the line ends with LF alone",
+                                                    "line 2, column 11: the line ends with LF alone"],
+             ("TONIGHT LIVE MUSIC", "DOORS 8 P")),
+            (b"x" * 48 + b"\r\nSECOND", ["line 1: the line is 48 characters, 20 more"],
+             ("x" * 28, "x" * 18)),
+            (b"ONE\r\nTWO\r\nTHREE", ["line 3: the display has two lines"], ("ONE", "TWO")),
+            (a28 + b"\r\n" + a28 + b"\r\nMORE", ["line 2, column 29: the unit takes only the "
+                                                  "file's first 58 bytes"], ("A" * 28, "A" * 28)),
+            (b"\xef\xbb\xbfHELLO", ["line 1, column 1: the file begins with a UTF-8 byte-order mark"],
+             ("\u00ef\u00bb\u00bfHELLO", "")),
+            (b"TAB\tHERE", ["line 1, column 4: the byte 0x09 cannot be typed"], ("TABHERE", "")),
+        ]
+        unit = self.unit()
+        for data, said, shown in cases:
+            with self.subTest(data=data):
+                path = self.file("banner.txt", data)
+                before = len(unit.frames())
+                result = self.run_program("--port", unit.path, "--file", path)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                errors = result.stderr.decode("utf-8")
+                for part in said:
+                    self.assertIn("korvel-program: warning: %s: %s" % (path, part), errors)
+                self.assertIn("the unit will show:\n+" + "-" * 28 + "+\n|%s|\n|%s|"
+                              % (shown[0].ljust(28), shown[1].ljust(28)), errors)
+                self.assertEqual(result.stdout, b"", "data alone goes on standard output")
+                wait_for(lambda: len(unit.frames()) == before + 2, "the frames")
+                # The file goes as it is, byte for byte.
+                text = data[:58]
+                self.assertEqual(unit.frames()[-1], hex_line(message_frame(text)))
+
+                strict = self.run_program("--strict", "--port", unit.path, "--file", path)
+                self.assertEqual(strict.returncode, 2, strict.stderr)
+                self.assertIn("korvel-program: refused: %s: %s" % (path, said[0]),
+                              strict.stderr.decode("utf-8"))
+        time.sleep(0.2)
+        self.assertEqual(len(unit.frames()), 2 * len(cases), "--strict sent something")
+        # A file made for the unit goes without a word.
+        made = self.file("made.txt", a28 + b"\r\n" + a28 + b"\r\n")
+        result = self.run_program("--strict", "--quiet", "--port", unit.path, "--file", made)
+        self.assertEqual((result.returncode, result.stderr), (0, b""))
+
+    def test_text_warns_of_utf8_and_long_lines(self):
+        unit = self.unit()
+        result = self.run_program("--port", unit.path, "--text", "CAF\u00c9 " + "x" * 30)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        errors = result.stderr.decode("utf-8")
+        self.assertIn("warning: --text: line 1, byte 4: '\u00c9' is 2 bytes of UTF-8 (C3 89)", errors)
+        self.assertIn("write the unit's own byte for it as \\xHH, such as \\xC9", errors)
+        self.assertIn("warning: --text: line 1: the line is 36 characters, 8 more", errors)
+        strict = self.run_program("--strict", "--port", unit.path, "--text", "CAF\u00c9")
+        self.assertEqual(strict.returncode, 2, strict.stderr)
+        self.assertEqual(len(unit.frames()), 2)
+
+    def test_lines_reads_a_plain_text_file_or_standard_input(self):
+        unit = self.unit()
+        for data in (b"TONIGHT LIVE MUSIC\nDOORS 8 PM\n", b"\xef\xbb\xbfTONIGHT LIVE MUSIC\r\nDOORS 8 PM",
+                     b"TONIGHT LIVE MUSIC\r\nDOORS 8 PM\r\n"):
+            with self.subTest(data=data):
+                result = self.run_program("--strict", "--port", unit.path, "--lines",
+                                          self.file("plain.txt", data))
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertEqual(unit.frames()[-1],
+                                 hex_line(padded(b"TONIGHT LIVE MUSIC\r\nDOORS 8 PM")))
+        piped = subprocess.run([ARGS.program, "--port", unit.path, "--lines", "-"],
+                               input=b"FROM A PIPE\n", capture_output=True, timeout=30)
+        self.assertEqual(piped.returncode, 0, piped.stderr)
+        self.assertEqual(unit.frames()[-1], hex_line(message_frame(b"FROM A PIPE")))
+        before = len(unit.frames())
+        for data, said in ((b"ONE\nTWO\nTHREE\n", '"THREE" would be a third line'),
+                           (b"x" * 29 + b"\n", "line 1 is 29 characters"),
+                           (b"CAF\xc3\x89\n", "line 1, character 4: the byte 0xC3")):
+            with self.subTest(data=data):
+                result = self.run_program("--port", unit.path, "--lines", self.file("bad.txt", data))
+                self.assertEqual(result.returncode, 2, result.stderr)
+                self.assertIn("--lines %s: %s" % (os.path.join(self.work, "bad.txt"), said),
+                              result.stderr.decode())
+        self.assertEqual(len(unit.frames()), before)
+
+
 class RefusalsTest(ProgramTestCase):
     def test_each_refusal_says_what_and_where_and_sends_nothing(self):
         unit = self.unit()
@@ -145,6 +232,10 @@ class RefusalsTest(ProgramTestCase):
             (port + ["ok", "caf\u00e9"], "line 2, character 4: the byte 0xC3 cannot be typed"),
             (port + [b"\xe9t\xe9"], "line 1, character 1: the byte 0xE9"),
             (port + ["two\r\nlines"], "line 1, character 4: the byte 0x0D"),
+            (port + ["two\nlines"], "the byte 0x0A cannot be typed into a message (printable "
+                                    "ASCII only, space to ~); give each line as its own argument"),
+            (port + ["-50% OFF"], "unknown option '-50% OFF'; a line that begins with '-' goes "
+                                  "after --, as in: korvel-program --port PORT -- '-50% OFF'"),
             (port + ["--text", "x" * 59], "--text is 59 bytes, 1 more than the 58 a frame keeps"),
             (port + ["--text", r"ab\q"], r"--text, character 3: \q is no escape"),
             (port + ["--text", r"\t"], r"--text, character 1: \t is no escape"),
@@ -195,6 +286,13 @@ class PortTest(ProgramTestCase):
         not_serial = self.run_program("--port", "/dev/null", "HI")
         self.assertEqual(not_serial.returncode, 3)
         self.assertIn("/dev/null is not a serial port", not_serial.stderr.decode())
+        # Another system's name, or a device without its folder: what it likely means.
+        windows = self.run_program("--port", "COM2", "HI")
+        self.assertEqual(windows.returncode, 3)
+        self.assertIn("COM2 does not exist. On Linux, COM2 is /dev/ttyS1, and a USB adapter is "
+                      "/dev/ttyUSB0", windows.stderr.decode())
+        bare = self.run_program("--port", "null", "HI")
+        self.assertIn("null does not exist. Did you mean /dev/null?", bare.stderr.decode())
 
     def test_a_second_program_on_a_busy_port_gives_3_and_the_first_run_stays_intact(self):
         unit = self.unit("--answer-delay", "4")

@@ -13,9 +13,10 @@ namespace {
 // refused, and its words, is korvel_program_test's, where it also shows that
 // nothing was sent.
 std::string Text(const CommandLine& line) {
-  std::string text, refusal;
-  EXPECT_TRUE(MessageText(line, &text, &refusal)) << refusal;
-  return text;
+  Message message;
+  std::string refusal;
+  EXPECT_TRUE(MessageText(line, &message, &refusal)) << refusal;
+  return message.text;
 }
 
 std::string FromLines(const std::vector<std::string>& lines) {

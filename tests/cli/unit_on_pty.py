@@ -17,11 +17,16 @@ def padded(text):
 
 
 def message_frame(text):
-    """The message frame of any text of up to 58 bytes: the line break forced
-    at 28 when the text brings none in its first 30 bytes."""
-    frame = bytearray(padded(text))
+    """The message frame of any text: its terminator and the spaces after it,
+    the line break forced at 28 when the text brings no CR in its first 30
+    bytes, CR LF and SUB at the end, up to the first SUB."""
+    frame = bytearray(text[:61])
+    if len(frame) < 61:
+        frame.append(0)
+    frame = frame.ljust(61, SPACE)
     if b"\r" not in frame[:30]:
         frame[28:30] = CRLF
+    frame[58:61] = END
     return bytes(frame[:frame.index(0x1A) + 1])
 
 

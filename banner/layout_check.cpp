@@ -1,0 +1,166 @@
+#include "banner/layout_check.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "banner/banner_text.h"
+#include "banner/frame.h"
+#include "banner/typed_text.h"
+
+namespace {
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+std::string ByteName(std::uint8_t byte) {
+  char name[8];
+  std::snprintf(name, sizeof name, "0x%02X", static_cast<unsigned>(byte));
+  return name;
+}
+
+std::string TooLong(std::size_t length) {
+  return "the line is " + std::to_string(length) + " characters, " +
+         std::to_string(length - kLineLength) + " more than the " + std::to_string(kLineLength) +
+         " a display line holds";
+}
+
+// Whether what is left is at most a last line end.
+bool OnlyALineEnd(const std::string& rest) {
+  return rest.empty() || rest == "\n" || rest == "\r\n" || rest == "\r";
+}
+
+// The length of a UTF-8 sequence of two bytes or more at i, or 0; its code
+// point in code_point.
+std::size_t Utf8Sequence(const std::string& bytes, std::size_t i, std::uint32_t* code_point) {
+  const auto lead = static_cast<std::uint8_t>(bytes[i]);
+  std::size_t length = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+  } else {
+    return 0;
+  }
+  if (i + length > bytes.size()) return 0;
+  std::uint32_t value = lead & (0x7F >> length);
+  for (std::size_t k = 1; k < length; ++k) {
+    const auto next = static_cast<std::uint8_t>(bytes[i + k]);
+    if ((next & 0xC0) != 0x80) return 0;
+    value = value << 6 | (next & 0x3F);
+  }
+  *code_point = value;
+  return length;
+}
+
+// What a walk over a message warns of, besides lines that are too long or
+// past the second.
+struct Checks {
+  bool untyped = false;   // bytes that cannot be typed (CR, LF and SUB aside)
+  bool lf_alone = false;  // lines ended by LF alone
+  bool utf8 = false;      // characters written in UTF-8
+};
+
+// Walks a message's lines as an editor shows them: a line ends at CR LF, CR
+// or LF, and the message ends at its first SUB.
+class LineWalker {
+ public:
+  LineWalker(Checks checks, std::vector<LayoutWarning>* warnings)
+      : checks_(checks), warnings_(warnings) {}
+
+  void Warn(int column, const std::string& what) { warnings_->push_back({line_, column, what}); }
+
+  void Walk(const std::string& text, std::size_t from) {
+    for (std::size_t i = from; i < text.size(); ++i) {
+      const auto byte = static_cast<std::uint8_t>(text[i]);
+      if (byte == kSub) break;
+      if (byte == kCr || byte == kLf) {
+        if (byte == kCr && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        EndLine(byte == kLf);
+        continue;
+      }
+      ++column_;
+      if (line_ > 2 && column_ == 1) Warn(0, "the display has two lines: this one is not shown");
+      std::uint32_t code_point = 0;
+      const std::size_t length = checks_.utf8 ? Utf8Sequence(text, i, &code_point) : 0;
+      if (length > 0) {
+        Warn(column_, Utf8Advice(text.substr(i, length), code_point));
+        column_ += static_cast<int>(length) - 1;
+        i += length - 1;
+      } else if (checks_.untyped && !IsTypedCharacter(byte)) {
+        Warn(column_, "the byte " + ByteName(byte) +
+                          " cannot be typed; the unit shows it as a character of its own font");
+      }
+    }
+    if (column_ > kLineLength) Warn(0, TooLong(static_cast<std::size_t>(column_)));
+  }
+
+  int line() const { return line_; }
+  int column() const { return column_; }
+
+ private:
+  void EndLine(bool lf_alone) {
+    if (column_ > kLineLength) Warn(0, TooLong(static_cast<std::size_t>(column_)));
+    if (lf_alone && checks_.lf_alone) {
+      Warn(column_ + 1,
+           "the line ends with LF alone, where the unit's lines end with CR LF (--lines "
+           "FILE reads a plain text file's lines as they are)");
+    }
+    ++line_;
+    column_ = 0;
+  }
+
+  static std::string Utf8Advice(const std::string& character, std::uint32_t code_point) {
+    std::string hex;
+    for (char c : character) {
+      hex += (hex.empty() ? "" : " ") + ByteName(static_cast<std::uint8_t>(c)).substr(2);
+    }
+    char hint[64] = "";
+    if (code_point <= 0xFF) {
+      std::snprintf(hint, sizeof hint, ", such as \\x%02X for the Latin-1 one",
+                    static_cast<unsigned>(code_point));
+    }
+    return "'" + character + "' is " + std::to_string(character.size()) + " bytes of UTF-8 (" +
+           hex + "), which the unit shows as " + std::to_string(character.size()) +
+           " characters; write the unit's own byte for it as \\xHH" + hint;
+  }
+
+  Checks checks_;
+  std::vector<LayoutWarning>* warnings_;
+  int line_ = 1;
+  int column_ = 0;
+};
+
+}  // namespace
+
+std::vector<LayoutWarning> CheckBannerFile(const std::string& file) {
+  std::vector<LayoutWarning> warnings;
+  const std::string text = BannerTextFromFile(
+      reinterpret_cast<const std::uint8_t*>(file.data()), file.size());
+  Checks checks;
+  checks.untyped = checks.lf_alone = true;
+  LineWalker walker(checks, &warnings);
+  std::size_t from = 0;
+  if (text.compare(0, 3, kByteOrderMark) == 0) {
+    walker.Warn(1, "the file begins with a UTF-8 byte-order mark, which the unit shows as three "
+                   "characters; save the file without one");
+    from = 3;
+  }
+  walker.Walk(text, from);
+  const bool ended_by_sub = !text.empty() && static_cast<std::uint8_t>(text.back()) == kSub;
+  if (!ended_by_sub && !OnlyALineEnd(file.substr(text.size()))) {
+    warnings.push_back({walker.line(), walker.column() + 1,
+                        "the unit takes only the file's first " +
+                            std::to_string(kBannerTextLimit) +
+                            " bytes: what follows from here is not sent"});
+  }
+  return warnings;
+}
+
+std::vector<LayoutWarning> CheckExactText(const std::string& bytes) {
+  std::vector<LayoutWarning> warnings;
+  Checks checks;
+  checks.utf8 = true;
+  LineWalker(checks, &warnings).Walk(bytes, 0);
+  return warnings;
+}
