@@ -11,13 +11,16 @@ WIN_DIR_x64 = $(BUILD)/win64
 TOOLCHAIN_x86 = mingw-i686
 TOOLCHAIN_x64 = mingw-x86_64
 
-.PHONY: all deps native asan win win-x86 win-x64 test test-native test-asan test-win \
+.PHONY: all deps deps-native native asan win win-x86 win-x64 test test-native test-asan test-win \
         run bench dist install clean
 
 all: native win
 
 deps:
-	@sh buildtools/install-deps.sh
+	@sh buildtools/install-deps.sh all
+
+deps-native:
+	@sh buildtools/install-deps.sh native
 
 native: deps
 	$(CMAKE) -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
@@ -76,10 +79,11 @@ dist: win
 	$(CMAKE) -DSOURCE_DIR=$(CURDIR) -DWIN32_BUILD=$(abspath $(WIN_DIR_x86)) \
 	  -DWIN64_BUILD=$(abspath $(WIN_DIR_x64)) -DOUT=$(abspath $(BUILD))/dist -P cmake/dist.cmake
 
-# korvel-program, korvel-unit and korvel-program's manual page under PREFIX,
-# from an optimised build of their own.
-install: deps
-	$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+# korvel-program, korvel-unit and their manual pages under PREFIX, from an
+# optimised build of their own that needs only cmake and g++ (no root when
+# PREFIX is yours).
+install: deps-native
+	$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DKORVEL_TESTS=OFF >/dev/null
 	$(CMAKE) --build $(BUILD)/release -j $(JOBS) --target korvel-program korvel-unit
 	$(CMAKE) --install $(BUILD)/release --prefix $(PREFIX) --strip
 

@@ -1,16 +1,26 @@
 #!/bin/sh
-# Installs with apt what building, running and testing need and is not there yet.
+# install-deps.sh [native|all]: installs with apt what is missing of
+#   native  what building and installing the native programs needs: make install
+#   all     (the default) that, and what the Windows builds, running the
+#           utility under Wine, the tests and the benchmarks need
 # Works as root or through sudo; safe to run again, and waits for another apt
-# or dpkg run to finish.
+# or dpkg run to finish. Nothing missing, nothing done: no root needed.
 set -eu
 
+native="cmake make g++"
 # Both Windows builds, and Wine for each: wine32 runs the 32-bit build where the
 # kernel runs 32-bit programs, wine64 the 64-bit build everywhere.
-packages="cmake make g++ googletest python3 \
+all="$native googletest python3 \
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
   wine wine32:i386 wine64 fonts-wine xvfb xdotool imagemagick procps \
   qemu-system-x86 g++-multilib ser2net time"
+
+case "${1:-all}" in
+  native) packages=$native ;;
+  all) packages=$all ;;
+  *) echo "install-deps: usage: install-deps.sh [native|all]" >&2; exit 2 ;;
+esac
 
 missing=""
 for p in $packages; do
@@ -30,9 +40,12 @@ else
 fi
 
 echo "install-deps: installing$missing"
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $as_root dpkg --add-architecture i386
-fi
+case "$missing" in
+  *:i386*)
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+      $as_root dpkg --add-architecture i386
+    fi ;;
+esac
 wait_lock="-o DPkg::Lock::Timeout=900"
 $as_root apt-get $wait_lock update -q
 $as_root env DEBIAN_FRONTEND=noninteractive \
