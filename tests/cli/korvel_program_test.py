@@ -19,7 +19,8 @@ import time
 import unittest
 
 sys.dont_write_bytecode = True  # no cache beside the sources
-from unit_on_pty import BLANK, CRLF, END, SPACE, Unit, hex_line, message_frame, padded, wait_for
+from unit_on_pty import (BLANK, CRLF, END, SPACE, Unit, hex_line, message_frame, padded,
+                         read_until_closed, wait_for)
 
 ARGS = None
 TIOCGEXCL = 0x80045440  # whether a terminal is held exclusively (Linux)
@@ -115,16 +116,7 @@ class FramesTest(ProgramTestCase):
         process = self.start_program("--port", unit.path, "HELLO", stdout=subprocess.DEVNULL,
                                      stderr=slave)
         os.close(slave)
-        shown = b""
-        while select.select([master], [], [], 10)[0]:
-            try:
-                chunk = os.read(master, 4096)
-            except OSError:  # the program has closed its end
-                break
-            if not chunk:
-                break
-            shown += chunk
-        os.close(master)
+        shown = read_until_closed(master)
         self.assertEqual(process.wait(timeout=10), 0)
         for frame in (b"blank frame  ", b"message frame"):
             self.assertIn(b"\r" + frame + b" [" + b"-" * 30 + b"]  1/61", shown)

@@ -23,7 +23,7 @@ import unittest
 sys.dont_write_bytecode = True  # no cache beside the sources
 import rfc2217_peer as rp
 from ser2net import Ser2net, free_port
-from unit_on_pty import BLANK, Unit, hex_line, message_frame, padded, wait_for
+from unit_on_pty import BLANK, Unit, hex_line, message_frame, padded, read_until_closed, wait_for
 
 ARGS = None
 
@@ -247,16 +247,7 @@ class SeveralUnitsTest(NetworkTestCase):
         os.close(slave)
         wait_for(lambda: all(len(u.received()) >= 10 for u in units), "both runs to be under way")
         process.send_signal(signal.SIGINT)
-        shown = b""
-        while select.select([master], [], [], 10)[0]:
-            try:
-                chunk = os.read(master, 4096)
-            except OSError:  # the program has closed its end
-                break
-            if not chunk:
-                break
-            shown += chunk
-        os.close(master)
+        shown = read_until_closed(master)
         self.assertEqual(process.wait(timeout=10), 130)
         for unit in units:
             self.assertIn(unit.path.encode() + b"  blank frame   [", shown)

@@ -3,6 +3,7 @@ it: its frames, its byte log, and the frames of a message as the unit gets them.
 
 import ctypes
 import os
+import select
 import signal
 import subprocess
 import time
@@ -41,6 +42,22 @@ def wait_for(condition, what, seconds=10):
         if time.monotonic() > deadline:
             raise AssertionError("timed out waiting for " + what)
         time.sleep(0.01)
+
+
+def read_until_closed(master):
+    """All a program writes to the terminal whose other end is master, until
+    it closes its end (10 s of silence at most); master is closed after."""
+    shown = b""
+    while select.select([master], [], [], 10)[0]:
+        try:
+            chunk = os.read(master, 4096)
+        except OSError:  # the program has closed its end
+            break
+        if not chunk:
+            break
+        shown += chunk
+    os.close(master)
+    return shown
 
 
 def die_with_test():
