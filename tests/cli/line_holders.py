@@ -5,9 +5,10 @@ nothing, keeps a UUCP lock file in /var/lock; picocom, its input on a pipe,
 keeps an flock. Each is ended by its pid, and minicom's lock file with it."""
 
 import os
+import shutil
 import signal
 import subprocess
-import time
+import tempfile
 
 from unit_on_pty import wait_for
 
@@ -44,9 +45,9 @@ def flock_holders():
         return {int(line.split()[4]) for line in f if line.split()[1] == "FLOCK"}
 
 
-def _end(pid):
+def _end(pid, how=signal.SIGKILL):
     try:
-        os.kill(pid, signal.SIGKILL)
+        os.kill(pid, how)
     except ProcessLookupError:
         return
     wait_for(lambda: not os.path.exists("/proc/%d" % pid) or _zombie(pid), "pid %d to end" % pid)
@@ -86,13 +87,17 @@ class Minicom:
     """minicom holding device, on a terminal of a tmux server of its own."""
 
     def __init__(self, device, work):
-        socket = os.path.join(work, "tmux-socket")
+        # A socket's path is short: a folder of its own, gone with tmux.
+        self._socket_dir = tempfile.mkdtemp(prefix="korvel-tmux-")
         env = _minicom_env(work)
         started = subprocess.run(
-            ["tmux", "-S", socket, "-f", "/dev/null", "new-session", "-d", "-x", "80", "-y",
-             "24", "-P", "-F", "#{pane_pid} #{pid}", "env", "HOME=" + env["HOME"],
-             "TERM=xterm", "minicom", "-D", device],
-            env=env, capture_output=True, text=True, check=True, timeout=20)
+            ["tmux", "-S", os.path.join(self._socket_dir, "s"), "-f", "/dev/null",
+             "new-session", "-d", "-x", "80", "-y", "24", "-P", "-F", "#{pane_pid} #{pid}",
+             "env", "HOME=" + env["HOME"], "TERM=xterm", "minicom", "-D", device],
+            env=env, capture_output=True, text=True, timeout=20)
+        if started.returncode != 0:
+            shutil.rmtree(self._socket_dir)
+            raise AssertionError("tmux did not start minicom: " + started.stderr)
         self.pid, self._tmux = map(int, started.stdout.split())
         self.device = device
         try:
@@ -107,7 +112,9 @@ class Minicom:
         _end(self.pid)
         if lock_pid(self.device) == self.pid:
             os.remove(lock_path(self.device))
-        _end(self._tmux)
+        # Asked, tmux removes its socket as it goes.
+        _end(self._tmux, signal.SIGTERM)
+        shutil.rmtree(self._socket_dir, True)
 
 
 class Picocom:
