@@ -5,12 +5,13 @@
 set -eu
 
 # Both Windows builds, and Wine for each: wine32 runs the 32-bit build where the
-# kernel runs 32-bit programs, wine64 the 64-bit build everywhere.
+# kernel runs 32-bit programs, wine64 the 64-bit build everywhere. minicom and
+# picocom, on a terminal tmux gives them, hold lines in the tests of line locks.
 packages="cmake make g++ googletest python3 \
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
   wine wine32:i386 wine64 fonts-wine xvfb xdotool imagemagick procps \
-  qemu-system-x86 g++-multilib"
+  qemu-system-x86 g++-multilib minicom picocom tmux"
 
 missing=""
 for p in $packages; do
