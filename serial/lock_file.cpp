@@ -100,8 +100,8 @@ void Examine(int directory, const std::string& name, const std::string& path, Fo
 
 // Whether name in directory is the very file open as fd.
 bool StillThere(int directory, const std::string& name, int fd) {
-  struct stat there {
-  }, open{};
+  struct stat there {};
+  struct stat open {};
   return ::fstatat(directory, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
          ::fstat(fd, &open) == 0 && there.st_dev == open.st_dev && there.st_ino == open.st_ino;
 }
