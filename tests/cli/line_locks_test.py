@@ -42,7 +42,7 @@ class LocksTestCase(unittest.TestCase):
         self.addCleanup(shutil.rmtree, self.work, True)
 
     def unit(self, *options):
-        unit = Unit(ARGS.unit, self.work, *options)
+        unit = Unit(ARGS.unit, tempfile.mkdtemp(dir=self.work), *options)
         # Last of all, once everything else has ended: no lock file is left.
         self.addCleanup(self.assert_no_lock_left, unit.path)
         self.addCleanup(unit.kill)
@@ -105,6 +105,19 @@ class HeldByAnotherProgramTest(LocksTestCase):
         self.assertFalse(os.path.lexists(lock_path(unit.path)), "the refused run left its lock")
 
 
+    def test_of_several_ports_each_is_taken_as_it_opens_and_a_held_one_alone_is_refused(self):
+        free, held = self.unit(), self.unit()
+        minicom = self.minicom(held.path)
+        result = self.run_program("--port", free.path, "--port", held.path, "HELLO")
+        self.assertEqual(result.returncode, 3, result.stderr)
+        self.assertIn("korvel-program: %s: programmed" % free.path, result.stderr)
+        self.assertIn("korvel-program: %s is in use by minicom (pid %d)" % (held.path, minicom.pid),
+                      result.stderr)
+        self.assertEqual(len(free.received()), 122)
+        self.assert_nothing_sent(held)
+        self.assertFalse(os.path.lexists(lock_path(free.path)))
+
+
 class HoldingTest(LocksTestCase):
     def test_while_it_runs_minicom_and_picocom_are_turned_away_and_the_run_is_byte_exact(self):
         unit = self.unit("--answer-delay", "10")
@@ -128,7 +141,9 @@ class HoldingTest(LocksTestCase):
         self.assertEqual(len(unit.received()), 122)
 
     def test_its_lock_goes_however_the_run_ends(self):
-        for how, options, status in [("done", (), 0), ("failed", ("--no-answer",), 4),
+        # Answered slowly enough that the run is seen under way before it ends.
+        for how, options, status in [("done", ("--answer-delay", "5"), 0),
+                                     ("failed", ("--no-answer",), 4),
                                      ("Ctrl-C", ("--answer-delay", "10"), 130),
                                      ("SIGTERM", ("--answer-delay", "10"), 130)]:
             with self.subTest(how=how):
