@@ -9,12 +9,14 @@ set -eu
 
 native="cmake make g++"
 # Both Windows builds, and Wine for each: wine32 runs the 32-bit build where the
-# kernel runs 32-bit programs, wine64 the 64-bit build everywhere.
+# kernel runs 32-bit programs, wine64 the 64-bit build everywhere. ser2net,
+# minicom and picocom (on a terminal tmux gives them) are the serial programs
+# the tests run beside ours; GNU time measures the benchmarks' memory.
 all="$native googletest python3 \
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
   wine wine32:i386 wine64 fonts-wine xvfb xdotool imagemagick procps \
-  qemu-system-x86 g++-multilib ser2net time"
+  qemu-system-x86 g++-multilib ser2net minicom picocom tmux time"
 
 case "${1:-all}" in
   native) packages=$native ;;

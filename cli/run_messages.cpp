@@ -36,6 +36,13 @@ std::string PortText(const std::string& port, const std::string& device, const R
     return Sentence(port + " could not be used: " +
                     (result.detail.empty() ? "it could not be reached" : result.detail) + why);
   }
+  if (result.outcome == RunOutcome::kPortInUse) {
+    // The detail names the holder; the system's code then says nothing more.
+    const std::string holder =
+        result.detail.empty() ? "another program, which could not be found out" + why
+                              : result.detail;
+    return port + " is in use by " + holder + "; try again once it is done.";
+  }
   if (!result.detail.empty()) return Sentence(port + ": " + result.detail + why);
   switch (result.outcome) {
     case RunOutcome::kNoSuchPort:
@@ -45,8 +52,6 @@ std::string PortText(const std::string& port, const std::string& device, const R
         return port + " does not exist. " +
                (hint.empty() ? "Is the adapter plugged in? " : hint + " ") + PortsHere();
       }
-    case RunOutcome::kPortInUse:
-      return port + " is in use by another program" + why + "; try again once it is done.";
     case RunOutcome::kPortAccessDenied: {
       const std::string advice = AccessAdvice(device);
       return "no permission to open " + port + why + "." + (advice.empty() ? "" : " " + advice);

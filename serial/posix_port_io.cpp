@@ -1,8 +1,6 @@
 #include "serial/posix_port_io.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -10,6 +8,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "serial/line_lock.h"
 #include "serial/uart_registers.h"
 
 namespace {
@@ -97,12 +96,12 @@ bool IsHangUp(int code) { return code == EIO || code == ENXIO || code == ENODEV;
 // An open terminal device.
 class TerminalDevice : public SerialDevice {
  public:
-  explicit TerminalDevice(int fd) : fd_(fd) {}
+  explicit TerminalDevice(std::unique_ptr<LineLock> line)
+      : line_(std::move(line)), fd_(line_->fd()) {}
   ~TerminalDevice() override {
     // The exclusive mark belongs to the terminal, not to this handle: left
     // set, it would lock others out while anyone else holds the terminal.
     ::ioctl(fd_, TIOCNXCL);
-    ::close(fd_);
   }
   TerminalDevice(const TerminalDevice&) = delete;
   TerminalDevice& operator=(const TerminalDevice&) = delete;
@@ -207,48 +206,27 @@ class TerminalDevice : public SerialDevice {
     return false;
   }
 
+  std::unique_ptr<LineLock> line_;
   int fd_;
   bool modem_lines_unsupported_ = false;
 };
 
 }  // namespace
 
-PortProblem ProblemForOpenErrno(int code) {
-  switch (code) {
-    case ENOENT:
-    case ENOTDIR:
-    case ENXIO:
-    case ENODEV:
-    case EIO:     // a serial device node without its hardware
-    case ENOTTY:  // it opened, but is no terminal
-      return PortProblem::kNoSuchPort;
-    case EBUSY:        // TIOCEXCL, held by another program
-    case EWOULDBLOCK:  // its flock
-      return PortProblem::kInUse;
-    case EACCES:
-    case EPERM:
-      return PortProblem::kAccessDenied;
-    default:
-      return PortProblem::kOther;
-  }
-}
-
 PosixPortIo::PosixPortIo(std::vector<Line> lines) : DevicePortIo(std::move(lines)) {}
 
 std::unique_ptr<SerialDevice> PosixPortIo::OpenDevice(const std::string& name, DeviceError* why) {
-  // Non-blocking, so that neither the open nor a read waits for a carrier.
-  const int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  int failure = fd < 0 ? errno : 0;
-  // TIOCEXCL turns later opens away, but not root's; the flock stops every
-  // program that asks for one too, and is taken before anything is changed.
+  std::unique_ptr<LineLock> line = LineLock::Take(name, kLockDirectory, ::getpid(), why);
+  if (line == nullptr) return nullptr;
+  // TIOCEXCL turns later opens away, also of programs that honour no lock,
+  // but not root's: the lock file and the flock stop those that do.
   termios settings{};
-  if (failure == 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) failure = errno;
-  if (failure == 0 && ::tcgetattr(fd, &settings) != 0) failure = errno;
-  if (failure == 0 && ::ioctl(fd, TIOCEXCL) != 0) failure = errno;
+  int failure = 0;
+  if (::tcgetattr(line->fd(), &settings) != 0) failure = errno;
+  if (failure == 0 && ::ioctl(line->fd(), TIOCEXCL) != 0) failure = errno;
   if (failure != 0) {
-    if (fd >= 0) ::close(fd);
     why->error = PortError{ProblemForOpenErrno(failure), failure};
     return nullptr;
   }
-  return std::make_unique<TerminalDevice>(fd);
+  return std::make_unique<TerminalDevice>(std::move(line));
 }

@@ -11,10 +11,10 @@
 // comes from the terminal's queues and the modem status from its modem lines
 // (a pseudo-terminal has none: its CTS counts as up).
 //
-// A terminal is opened raw, without becoming the controlling terminal, and
-// held exclusively: TIOCEXCL, and an flock, which also stops root. One that
-// hangs up (an adapter pulled out) or fails with an I/O error makes the port
-// absent.
+// A terminal is taken as other serial programs on Linux take one (LineLock:
+// its lock file and an flock), opened raw, without becoming the controlling
+// terminal, and held exclusively (TIOCEXCL). One that hangs up (an adapter
+// pulled out) or fails with an I/O error makes the port absent.
 class PosixPortIo : public DevicePortIo {
  public:
   explicit PosixPortIo(std::vector<Line> lines);
@@ -22,6 +22,3 @@ class PosixPortIo : public DevicePortIo {
  private:
   std::unique_ptr<SerialDevice> OpenDevice(const std::string& name, DeviceError* why) override;
 };
-
-// What a failed open's errno means to the operator.
-PortProblem ProblemForOpenErrno(int code);

@@ -292,7 +292,8 @@ class PortTest(ProgramTestCase):
         wait_for(lambda: len(unit.received()) >= 3, "the first run to start")
         second = self.run_program("--port", unit.path, "SECOND")
         self.assertEqual(second.returncode, 3, second.stderr)
-        self.assertIn("%s is in use by another program" % unit.path, second.stderr.decode())
+        self.assertIn("%s is in use by korvel-program (pid %d); try again once it is done"
+                      % (unit.path, first.pid), second.stderr.decode())
         _, errors = first.communicate(timeout=20)
         self.assertEqual(first.returncode, 0, errors)
         self.assertEqual(unit.frames(), [hex_line(BLANK), hex_line(padded(b"FIRST\r\nRUN"))])

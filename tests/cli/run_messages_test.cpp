@@ -65,4 +65,16 @@ TEST(RunMessagesTest, APortProblemNamesThePortTheSystemsReasonAndWhatToDo) {
             "COM3: programmed, blank frame 61 bytes and message frame 14 bytes, each answered");
 }
 
+TEST(RunMessagesTest, APortInUseNamesItsHolderOrSaysItCouldNotBeFoundOut) {
+  RunResult held = Ended(RunOutcome::kPortInUse, RunPhase::kBlank, 0, EWOULDBLOCK);
+  held.detail = "minicom (pid 4711)";
+  EXPECT_EQ(OutcomeText("/dev/ttyUSB0", "/dev/ttyUSB0", held, 61),
+            "/dev/ttyUSB0 is in use by minicom (pid 4711); try again once it is done.");
+  const std::string unknown =
+      OutcomeText("/dev/ttyUSB0", "/dev/ttyUSB0",
+                  Ended(RunOutcome::kPortInUse, RunPhase::kBlank, 0, EBUSY), 61);
+  EXPECT_EQ(unknown, "/dev/ttyUSB0 is in use by another program, which could not be found out (" +
+                         SystemErrorText(EBUSY) + "); try again once it is done.");
+}
+
 }  // namespace

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <chrono>
 #include <ctime>
 #include <string>
@@ -163,16 +162,6 @@ TEST_F(PosixPortIoTest, AWaitForAnAnswerSleepsInsteadOfSpinning) {
   const double cpu = static_cast<double>(std::clock() - cpu_before) / CLOCKS_PER_SEC;
   EXPECT_GE(wall.count(), UartDriver::kTimeLimitMs / 1000.0);
   EXPECT_LT(cpu, wall.count() / 4) << "the status reads spun for the whole wait";
-}
-
-// A missing device (ENOENT), one that is no terminal (ENOTTY), a busy one
-// (the flock's EWOULDBLOCK) and, as root, one without permission (EACCES) are
-// korvel_program_test's; here the other reasons an open fails.
-TEST(ProblemForOpenErrnoTest, SortsTheSystemsReasonsIntoWhatTheUserCanDo) {
-  EXPECT_EQ(ProblemForOpenErrno(EIO), PortProblem::kNoSuchPort);  // a node without hardware
-  EXPECT_EQ(ProblemForOpenErrno(EBUSY), PortProblem::kInUse);     // TIOCEXCL
-  EXPECT_EQ(ProblemForOpenErrno(EPERM), PortProblem::kAccessDenied);
-  EXPECT_EQ(ProblemForOpenErrno(ENOMEM), PortProblem::kOther);
 }
 
 }  // namespace
