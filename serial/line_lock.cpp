@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -64,6 +65,13 @@ std::unique_ptr<LineLock> LineLock::Take(const std::string& device,
     const int failure = errno;
     why->error = PortError{ProblemForOpenErrno(failure), failure};
     if (failure == EWOULDBLOCK) why->detail = HolderText(FlockHolder(fd));
+    ::close(fd);
+    return nullptr;
+  }
+  // A device that is no terminal (/dev/null) is no serial line.
+  termios settings{};
+  if (::tcgetattr(fd, &settings) != 0) {
+    why->error = PortError{ProblemForOpenErrno(errno), errno};
     ::close(fd);
     return nullptr;
   }

@@ -12,9 +12,10 @@ constexpr char kLockDirectory[] = "/var/lock";
 
 // A serial line taken the way serial programs on Linux agree to: its lock file
 // (LockFile) first, so that a line another program holds is never opened,
-// then the device opened and flocked. A device reached through a link is
-// locked as the device it leads to. A lock directory we may not write leaves
-// the flock alone, and nothing is said of it.
+// then the device opened and flocked, and found to be a terminal. A device
+// reached through a link is locked as the device it leads to. A lock
+// directory we may not write leaves the flock alone, and nothing is said of
+// it.
 //
 // Let go when destroyed: the device closed, then its lock file removed.
 class LineLock {

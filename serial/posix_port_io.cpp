@@ -220,12 +220,8 @@ std::unique_ptr<SerialDevice> PosixPortIo::OpenDevice(const std::string& name, D
   if (line == nullptr) return nullptr;
   // TIOCEXCL turns later opens away, also of programs that honour no lock,
   // but not root's: the lock file and the flock stop those that do.
-  termios settings{};
-  int failure = 0;
-  if (::tcgetattr(line->fd(), &settings) != 0) failure = errno;
-  if (failure == 0 && ::ioctl(line->fd(), TIOCEXCL) != 0) failure = errno;
-  if (failure != 0) {
-    why->error = PortError{ProblemForOpenErrno(failure), failure};
+  if (::ioctl(line->fd(), TIOCEXCL) != 0) {
+    why->error = PortError{ProblemForOpenErrno(errno), errno};
     return nullptr;
   }
   return std::make_unique<TerminalDevice>(std::move(line));

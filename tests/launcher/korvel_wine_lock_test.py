@@ -49,6 +49,13 @@ class LauncherLockTest(unittest.TestCase):
         session.start()
         self.addCleanup(session.stop)
 
+        # Where each port leads is said first.
+        with open(session.unit_out) as f:
+            said = f.read()
+        self.assertIn("korvel-wine: COM1 leads to %s\n" % self.unit.path, said)
+        self.assertIn("korvel-wine: COM2 leads to nowhere", said)
+        self.assertRegex(said, r"korvel-wine: the (32|64)-bit korvel.exe")
+
         holder = lock_pid(self.unit.path)
         self.assertIsNotNone(holder, "the device is not locked")
         with open("/proc/%d/comm" % holder) as f:

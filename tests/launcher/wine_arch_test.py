@@ -125,6 +125,24 @@ class WineArchTest(unittest.TestCase):
         self.assertIn("KORVEL_WIN_ARCH=x64", result.stderr)
         self.assertEqual(result.stdout, "")  # no unit was started: it would print its terminal
 
+    def test_the_launcher_says_which_build_in_one_plain_line_and_refuses_what_is_no_terminal(self):
+        exe = self.executable("korvel.exe", b"MZ")
+        prefix = os.path.join(self.dir, "prefix")
+        result = self.run_tool(["korvel-wine", "--headless", "--exe", exe, "--prefix", prefix,
+                                "--com1", "/dev/null"], self.refused32)
+        self.assertEqual(result.stdout,
+                         "korvel-wine: the 64-bit korvel.exe (this machine does not run 32-bit "
+                         "programs)\n")
+        self.assertNotIn("Exec format error", result.stderr, "all is well: no error text")
+        self.assertEqual(result.returncode, 3)
+        self.assertIn("korvel-wine: /dev/null is not a serial port", result.stderr)
+        self.assertFalse(os.path.exists(prefix), "Wine was started")
+
+        where32 = self.run_tool(["korvel-wine", "--headless", "--exe", exe, "--prefix", prefix,
+                                 "--com1", "/dev/null"], self.working32)
+        self.assertTrue(where32.stdout.startswith("korvel-wine: the 32-bit korvel.exe\n"),
+                        where32.stdout)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
