@@ -58,7 +58,7 @@ const char* UsageText() {
   return R"(Usage: korvel-program --port DEVICE [--quiet] [--dry-run] [LINE1 [LINE2]]
        korvel-program --port DEVICE [--quiet] [--dry-run] --file FILE
        korvel-program --port DEVICE [--quiet] [--dry-run] --text TEXT
-       korvel-program --list-ports | --help | --version
+       korvel-program --list-ports [--json] | --help | --version
 
 Writes a two-line banner into a KORVEL display unit on a serial port: a blank
 frame, a short pause, then the message frame, each byte answered by the unit.
@@ -76,7 +76,10 @@ frame, a short pause, then the message frame, each byte answered by the unit.
   -n, --dry-run  open nothing and send nothing: show both frames in hex and
                  the two lines the unit will show
   -q, --quiet    say nothing but errors
-  --list-ports   the serial ports on this computer
+  --list-ports   the serial ports on this computer and what each is: USB ids,
+                 maker, product, serial number, its /dev/serial/by-id name
+  --json         a JSON object a line on stdout, for scripts: each port's
+                 result, or with --list-ports each port found
   -h, --help     this text
   --version      the program's version
 
