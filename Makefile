@@ -72,8 +72,8 @@ dist: win
 	$(CMAKE) -DSOURCE_DIR=$(CURDIR) -DWIN32_BUILD=$(abspath $(WIN_DIR_x86)) \
 	  -DWIN64_BUILD=$(abspath $(WIN_DIR_x64)) -DOUT=$(abspath $(BUILD))/dist -P cmake/dist.cmake
 
-# korvel-program, korvel-unit and korvel-program's manual page under PREFIX,
-# from an optimised build of their own.
+# korvel-program, korvel-unit, their manual pages and korvel-program's bash
+# completion under PREFIX, from an optimised build of their own.
 install: deps
 	$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
 	$(CMAKE) --build $(BUILD)/release -j $(JOBS) --target korvel-program korvel-unit
