@@ -10,7 +10,7 @@ packages="cmake make g++ googletest python3 \
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
   wine wine32:i386 wine64 fonts-wine xvfb xdotool imagemagick procps \
-  qemu-system-x86 g++-multilib"
+  qemu-system-x86 g++-multilib dpkg-dev lintian"
 
 missing=""
 for p in $packages; do
