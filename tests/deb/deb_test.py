@@ -1,8 +1,10 @@
 """make deb's packaging (deb/make-deb.cmake) of this build's korvel-program and
 korvel-unit: the package lintian passes, with the files the README lists,
-programs that run from it unpacked, and checksums beside make dist's archives."""
+programs that run from it unpacked, manual pages that describe every option
+the programs have, and checksums beside make dist's archives."""
 
 import argparse
+import gzip
 import hashlib
 import os
 import re
@@ -14,6 +16,7 @@ import time
 import unittest
 
 ARGS = None
+OPTION = r"(?<![\w-])--[a-z][a-z0-9-]*"
 
 
 def version_block(source):
@@ -110,6 +113,17 @@ class PackageTest(unittest.TestCase):
             simulated.kill()
             simulated.wait()
         self.assertIn("|HELLO                       |\n|WORLD                       |", shown)
+
+        # Each manual page describes every option its program's --help lists.
+        for command in (program, unit):
+            help_text = subprocess.run([command, "--help"], capture_output=True, text=True).stdout
+            name = os.path.basename(command)
+            with gzip.open(os.path.join(root, "usr", "share", "man", "man1", name + ".1.gz"),
+                           "rt") as f:
+                page = f.read().replace("\\-", "-")
+            for option in set(re.findall(OPTION, help_text)):
+                with self.subTest(program=name, option=option):
+                    self.assertIn(option, re.findall(OPTION, page))
 
         completion = os.path.join(root, "usr", "share", "bash-completion", "completions",
                                   "korvel-program")
