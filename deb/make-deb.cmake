@@ -102,7 +102,9 @@ file(CHMOD ${root}/DEBIAN/md5sums ${root}/DEBIAN/control
 run_for(changed dpkg-parsechangelog -l ${changelog} -S Timestamp)
 run(${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${changed}
     dpkg-deb --root-owner-group -Zxz --build ${root} ${work}/${name}.deb)
-execute_process(COMMAND lintian --fail-on error,warning ${work}/${name}.deb
+# lintian leaves files of its own in its temporary folder; so that one goes too.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env TMPDIR=${work}
+                        lintian --fail-on error,warning ${work}/${name}.deb
                 RESULT_VARIABLE failed OUTPUT_VARIABLE said ERROR_VARIABLE said)
 if(failed)
   message(FATAL_ERROR "lintian finds fault with ${work}/${name}.deb:\n${said}")
