@@ -12,7 +12,7 @@ TOOLCHAIN_x86 = mingw-i686
 TOOLCHAIN_x64 = mingw-x86_64
 
 .PHONY: all deps deps-native native asan win win-x86 win-x64 test test-native test-asan test-win \
-        run bench dist install clean
+        run bench dist deb install clean
 
 all: native win
 
@@ -79,9 +79,21 @@ dist: win
 	$(CMAKE) -DSOURCE_DIR=$(CURDIR) -DWIN32_BUILD=$(abspath $(WIN_DIR_x86)) \
 	  -DWIN64_BUILD=$(abspath $(WIN_DIR_x64)) -DOUT=$(abspath $(BUILD))/dist -P cmake/dist.cmake
 
-# korvel-program, korvel-unit and their manual pages under PREFIX, from an
-# optimised build of their own that needs only cmake and g++ (no root when
-# PREFIX is yours).
+# build/dist/korvel-program_<version>_<arch>.deb, from an optimised build of
+# its own with Debian's flags, all hardening on; lintian must pass it.
+# SHA256SUMS then covers it with make dist's archives.
+DEB_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+deb: deps
+	$(CMAKE) -S . -B $(BUILD)/deb -DCMAKE_BUILD_TYPE=None -DKORVEL_TESTS=OFF \
+	  -DCMAKE_CXX_FLAGS="$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$($(DEB_FLAGS) LDFLAGS)" >/dev/null
+	$(CMAKE) --build $(BUILD)/deb -j $(JOBS) --target korvel-program korvel-unit
+	$(CMAKE) -DSOURCE_DIR=$(CURDIR) -DBUILD=$(abspath $(BUILD))/deb -DOUT=$(abspath $(BUILD))/dist \
+	  -P deb/make-deb.cmake
+
+# korvel-program, korvel-unit, their manual pages and korvel-program's bash
+# completion under PREFIX, from an optimised build of their own that needs
+# only cmake and g++ (no root when PREFIX is yours).
 install: deps-native
 	$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DKORVEL_TESTS=OFF >/dev/null
 	$(CMAKE) --build $(BUILD)/release -j $(JOBS) --target korvel-program korvel-unit

@@ -16,7 +16,8 @@ all="$native googletest python3 \
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
   wine wine32:i386 wine64 fonts-wine xvfb xdotool imagemagick procps \
-  qemu-system-x86 g++-multilib ser2net minicom picocom tmux time"
+  qemu-system-x86 g++-multilib ser2net minicom picocom tmux time \
+  dpkg-dev lintian"
 
 case "${1:-all}" in
   native) packages=$native ;;

@@ -73,7 +73,7 @@ const char* UsageText() {
   return R"(Usage: korvel-program --port PORT [--port PORT]... [OPTION]... [LINE1 [LINE2]]
        korvel-program --port PORT [--port PORT]... [OPTION]... --file FILE
        korvel-program --port PORT [--port PORT]... [OPTION]... --text TEXT
-       korvel-program --list-ports | --help | --version
+       korvel-program --list-ports [--json] | --help | --version
 
 Writes a two-line banner into a KORVEL display unit on a serial port: a blank
 frame, a short pause, then the message frame, each byte answered by the unit.
@@ -96,9 +96,11 @@ frame, a short pause, then the message frame, each byte answered by the unit.
   -n, --dry-run  open nothing and send nothing: show both frames in hex and
                  the two lines the unit will show
   -q, --quiet    say nothing but errors
-  --json         also write a JSON object per port on standard output: port,
-                 result, status, bytes_sent, seconds, message
-  --list-ports   the serial ports on this computer
+  --json         a JSON object a line on stdout, for scripts: each port's
+                 result (port, result, status, bytes_sent, seconds, message),
+                 or with --list-ports each port found
+  --list-ports   the serial ports on this computer and what each is: USB ids,
+                 maker, product, serial number, its /dev/serial/by-id name
   -h, --help     this text
   --version      the program's version
 

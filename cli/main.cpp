@@ -1,4 +1,5 @@
 // korvel-program: writes a banner into a KORVEL unit from the command line.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -6,6 +7,7 @@
 #include "cli/command_line.h"
 #include "cli/dry_run.h"
 #include "cli/exit_status.h"
+#include "cli/listed_port.h"
 #include "cli/message_text.h"
 #include "cli/port_list.h"
 #include "cli/program_units.h"
@@ -19,15 +21,15 @@ int Refuse(const std::string& why) {
   return kExitRefused;
 }
 
-int ListPorts() {
+int ListPorts(bool json) {
   const std::vector<SerialPort> ports = SerialPorts();
+  UseUtf8Output();  // a port's maker and product come as UTF-8
   if (ports.empty()) std::fprintf(stderr, "korvel-program: no serial ports were found here\n");
+  std::size_t name_width = 0;
+  for (const SerialPort& port : ports) name_width = std::max(name_width, port.name.size());
   for (const SerialPort& port : ports) {
-    if (port.note.empty()) {
-      std::printf("%s\n", port.name.c_str());
-    } else {
-      std::printf("%s  (%s)\n", port.name.c_str(), port.note.c_str());
-    }
+    const std::string line = json ? PortJson(port) : PortLine(port, name_width);
+    std::printf("%s\n", line.c_str());
   }
   return kExitOk;
 }
@@ -48,7 +50,7 @@ int main(int argc, char** argv) {
       std::printf("korvel-program %s\n", KORVEL_VERSION);
       return kExitOk;
     case Command::kListPorts:
-      return ListPorts();
+      return ListPorts(line.json);
     case Command::kDryRun:
     case Command::kProgram:
       break;

@@ -2,12 +2,18 @@
 #include <string>
 #include <vector>
 
+// A serial port of this computer and what the system says it is. A field
+// the system does not give stays empty.
 struct SerialPort {
-  std::string name;  // what --port takes
-  std::string note;  // what it is, where the system says; may be empty
+  std::string name;  // what --port takes: /dev/ttyUSB0, COM3
+  std::string kind;  // "usb", "pci" or "built-in"
+  std::string vendor_id, product_id;                 // four hex digits each (USB, PCI)
+  std::string manufacturer, product, serial_number;  // as a USB device names itself
+  std::string by_id;        // the /dev/serial/by-id link that leads to it
+  std::string description;  // the system's own name for it (Windows)
 };
 
-// The serial ports of this computer. Linux: the links in /dev/serial/by-id
-// when there are any, else ttyUSB*, ttyACM*, and the ttyS* that have a UART
-// behind them. Windows: the system's list of serial ports.
+// The serial ports of this computer, read from what the system keeps about
+// them; no port is opened. Linux: the tty devices sysfs puts on a bus, but
+// for a ttyS without a UART behind it. Windows: the system's COM ports.
 std::vector<SerialPort> SerialPorts();

@@ -1,17 +1,19 @@
 # cmake -DSOURCE_DIR=... -DWIN32_BUILD=... -DWIN64_BUILD=... -DOUT=... -P dist.cmake
 # Writes korvel-<version>-win32.zip and korvel-<version>-win64.zip, each a
 # folder with korvel.exe, the command-line korvel-program.exe and a README.txt
-# for Windows users, and SHA256SUMS.
+# for Windows users, and SHA256SUMS over them and any Debian package beside.
 include(${CMAKE_CURRENT_LIST_DIR}/version.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/checksums.cmake)
 korvel_version(version)
 
-file(REMOVE_RECURSE ${OUT})
+# Archives of an earlier version go; make deb's package stays.
+file(GLOB earlier ${OUT}/korvel-*-win32.zip ${OUT}/korvel-*-win64.zip)
+file(REMOVE_RECURSE ${earlier} ${OUT}/stage)
 file(MAKE_DIRECTORY ${OUT})
 # Windows users read the text in Notepad: CR LF line ends.
 file(READ ${SOURCE_DIR}/docs/windows-readme.txt readme)
 string(REPLACE "\n" "\r\n" readme "${readme}")
 
-set(sums "")
 foreach(flavour win32 win64)
   if(flavour STREQUAL win32)
     set(build ${WIN32_BUILD})
@@ -36,10 +38,7 @@ foreach(flavour win32 win64)
   if(failed)
     message(FATAL_ERROR "could not write ${OUT}/${name}.zip")
   endif()
-  file(SHA256 ${OUT}/${name}.zip hash)
-  string(APPEND sums "${hash}  ${name}.zip\n")
   message(STATUS "${OUT}/${name}.zip")
 endforeach()
 file(REMOVE_RECURSE ${OUT}/stage)
-file(WRITE ${OUT}/SHA256SUMS "${sums}")
-message(STATUS "${OUT}/SHA256SUMS")
+korvel_write_checksums(${OUT})

@@ -82,9 +82,14 @@ TEST(CommandLineTest, ListPortsTakesNoPortAndNoMessage) {
                  {"--port", "COM1", "--list-ports"}},
                 "--list-ports takes no port and no message");
 
-  const Parsed p = Parse({"--list-ports", "-q"});
+  Parsed p = Parse({"--list-ports", "-q"});
   ASSERT_TRUE(p.ok) << p.error;
   EXPECT_EQ(p.line.command, Command::kListPorts);
+  EXPECT_FALSE(p.line.json);
+  p = Parse({"--json", "--list-ports"});  // the list for scripts
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.line.command, Command::kListPorts);
+  EXPECT_TRUE(p.line.json);
 }
 
 TEST(CommandLineTest, TakesTheMessageOneWayOnly) {

@@ -5,6 +5,8 @@ stopped again, also when a case fails."""
 
 import argparse
 import fcntl
+import glob
+import json
 import os
 import pty
 import re
@@ -345,7 +347,7 @@ class UnitTest(ProgramTestCase):
 
 
 class OtherCommandsTest(ProgramTestCase):
-    def test_version_help_and_ports(self):
+    def test_version_and_help(self):
         with open(os.path.join(ARGS.source, "res", "korvel.rc")) as f:
             numbers = re.search(r"^\s*FILEVERSION\s+(\d+),\s*(\d+),\s*(\d+),\s*(\d+)", f.read(),
                                 re.M).groups()
@@ -354,10 +356,32 @@ class OtherCommandsTest(ProgramTestCase):
         help_text = self.run_program("--help")
         self.assertEqual(help_text.returncode, 0)
         self.assertIn("Usage: korvel-program --port PORT [--port PORT]...", help_text.stdout.decode())
-        ports = self.run_program("--list-ports")
-        self.assertEqual(ports.returncode, 0, ports.stderr)
-        for line in ports.stdout.decode().splitlines():
-            self.assertTrue(os.path.exists(line.split()[0]), line)
+
+    def test_the_ports_of_this_machine_as_lines_and_as_json(self):
+        lines = self.run_program("--list-ports")
+        self.assertEqual(lines.returncode, 0, lines.stderr)
+        listed = self.run_program("--list-ports", "--json")
+        self.assertEqual(listed.returncode, 0, listed.stderr)
+        ports = [json.loads(line) for line in listed.stdout.decode().splitlines()]
+        self.assertEqual([line.split()[0] for line in lines.stdout.decode().splitlines()],
+                         [port["port"] for port in ports])
+        for port in ports:
+            with self.subTest(port=port["port"]):
+                name = os.path.basename(port["port"])
+                self.assertTrue(os.path.exists(port["port"]))
+                self.assertTrue(os.path.exists("/sys/class/tty/%s/device" % name))
+                self.assertIn(port["kind"], ("usb", "pci", "built-in"))
+                if port["by_id"] is not None:
+                    self.assertEqual(os.path.realpath(port["by_id"]), port["port"])
+        # Each built-in port the kernel found a UART for is there.
+        for tty in glob.glob("/sys/class/tty/ttyS*"):
+            with open(os.path.join(tty, "type")) as f:
+                uart = f.read().strip() != "0"
+            device = "/dev/" + os.path.basename(tty)
+            if uart and os.path.exists(device):
+                self.assertIn(device, [port["port"] for port in ports])
+            else:
+                self.assertNotIn(device, [port["port"] for port in ports])
 
 
 if __name__ == "__main__":

@@ -3,6 +3,7 @@ leads to korvel-unit's pseudo-terminal, COM2 to nothing. Wine and the unit are
 stopped again, also when a case fails."""
 
 import argparse
+import json
 import os
 import shutil
 import subprocess
@@ -96,6 +97,16 @@ class WindowsConsoleTest(unittest.TestCase):
         self.assertEqual(refused.returncode, 3, refused.stderr)
         self.assertIn(b"%s could not be used: the connection was refused" % nobody.encode(),
                       refused.stderr)
+
+    def test_the_ports_of_the_prefix_are_listed_as_lines_and_as_json(self):
+        lines = self.run_program("--list-ports")
+        self.assertEqual(lines.returncode, 0, lines.stderr)
+        listed = self.run_program("--list-ports", "--json")
+        self.assertEqual(listed.returncode, 0, listed.stderr)
+        ports = [json.loads(line) for line in listed.stdout.decode().splitlines()]
+        self.assertIn("COM1", [port["port"] for port in ports])
+        self.assertEqual([line.split()[0] for line in lines.stdout.decode().splitlines()],
+                         [port["port"] for port in ports])
 
 
 if __name__ == "__main__":

@@ -1,5 +1,6 @@
 """make dist's packaging (cmake/dist.cmake): both archives with the program and
-the Windows text, named after the version block, and checksums that match."""
+the Windows text, named after the version block, and checksums that match
+them and make deb's package beside."""
 
 import hashlib
 import os
@@ -19,7 +20,7 @@ def version_block():
 
 
 class DistTest(unittest.TestCase):
-    def test_each_build_is_packed_with_its_readme_and_checksummed(self):
+    def test_each_build_is_packed_with_its_readme_and_checksummed_with_the_package_beside(self):
         with tempfile.TemporaryDirectory() as work:
             builds = {}
             for flavour in ("win32", "win64"):
@@ -29,6 +30,12 @@ class DistTest(unittest.TestCase):
                         f.write(b"MZ %s for %s" % (program.encode(), flavour.encode()))
                 builds[flavour] = os.path.join(work, flavour)
             out = os.path.join(work, "dist")
+            # What make deb left there, and archives of an earlier version.
+            os.makedirs(out)
+            deb = "korvel-program_%s_amd64.deb" % version_block()
+            for name in (deb, "korvel-0.9.0.0-win32.zip", "korvel-0.9.0.0-win64.zip"):
+                with open(os.path.join(out, name), "wb") as f:
+                    f.write(name.encode())
             subprocess.run(["cmake", "-DSOURCE_DIR=" + TOP, "-DWIN32_BUILD=" + builds["win32"],
                             "-DWIN64_BUILD=" + builds["win64"], "-DOUT=" + out,
                             "-P", os.path.join(TOP, "cmake", "dist.cmake")],
@@ -36,7 +43,7 @@ class DistTest(unittest.TestCase):
 
             version = version_block()
             names = ["korvel-%s-%s.zip" % (version, f) for f in ("win32", "win64")]
-            self.assertEqual(sorted(os.listdir(out)), sorted(names + ["SHA256SUMS"]))
+            self.assertEqual(sorted(os.listdir(out)), sorted(names + [deb, "SHA256SUMS"]))
             for flavour, name in zip(("win32", "win64"), names):
                 folder = name[:-len(".zip")]
                 with zipfile.ZipFile(os.path.join(out, name)) as archive:
@@ -52,7 +59,8 @@ class DistTest(unittest.TestCase):
 
             with open(os.path.join(out, "SHA256SUMS")) as f:
                 sums = dict(reversed(line.split("  ")) for line in f.read().splitlines())
-            for name in names:
+            self.assertEqual(sorted(sums), sorted(names + [deb]))
+            for name in names + [deb]:
                 with open(os.path.join(out, name), "rb") as f:
                     self.assertEqual(sums[name], hashlib.sha256(f.read()).hexdigest())
 
