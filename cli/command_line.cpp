@@ -71,6 +71,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
 
 const char* UsageText() {
   return R"(Usage: korvel-program --port PORT [--port PORT]... [OPTION]... [LINE1 [LINE2]]
+       korvel-program --port PORT [--port PORT]... [OPTION]... --lines FILE
        korvel-program --port PORT [--port PORT]... [OPTION]... --file FILE
        korvel-program --port PORT [--port PORT]... [OPTION]... --text TEXT
        korvel-program --list-ports [--json] | --help | --version
@@ -85,13 +86,21 @@ frame, a short pause, then the message frame, each byte answered by the unit.
                  COM-PORT-OPTION, this program sets the line). HOST is a name,
                  an IPv4 address or an IPv6 address in brackets. Give --port
                  once per unit: all of them are programmed at the same time.
-  LINE1 [LINE2]  the message as the keyboard would type it: up to two lines of
-                 at most 28 characters each, printable ASCII (space to ~)
-  --file FILE    the message from a banner file: its first 58 bytes, or up to
-                 and including its first SUB (0x1A)
-  --text TEXT    the message's exact bytes, at most 58, with the escapes
-                 \r \n \\ and \xHH, for a banner that needs other bytes
-  With no message the display is cleared.
+
+The message, one way (with none the display is cleared):
+  LINE1 [LINE2]  as the keyboard would type it: up to two lines of at most 28
+                 characters each, printable ASCII (space to ~); a line that
+                 begins with - goes after --
+  --lines FILE   the lines of a plain text file (- for standard input), read
+                 as LINE1 and LINE2 are: any line end, a last one and a UTF-8
+                 byte-order mark are no part of them
+  --file FILE    a banner file made for the unit, byte for byte: its first 58
+                 bytes, or up to and including its first SUB (0x1A); where it
+                 will not show as written, a warning says where, and the two
+                 lines the unit will show are drawn
+  --text TEXT    exact bytes, at most 58, with the escapes \r \n \\ and \xHH;
+                 warned of where they will not show as written
+  --strict       refuse a message that would be warned of: nothing is sent
 
   -n, --dry-run  open nothing and send nothing: show both frames in hex and
                  the two lines the unit will show
@@ -104,8 +113,10 @@ frame, a short pause, then the message frame, each byte answered by the unit.
   -h, --help     this text
   --version      the program's version
 
-A message that does not fit, or a character that cannot be typed, is refused
-before any port is opened: nothing is sent, nothing is cut.
+Lines that do not fit, and characters that cannot be typed, are refused before
+any port is opened: nothing is sent, nothing is cut. Result lines, warnings
+and the progress go to standard error; data (--dry-run, --list-ports, --json)
+to standard output.
 
 Exit status, for each port: 0 both frames sent; 3 the port could not be opened
 or went away; 4 the unit did not answer, or a wait ran out (3 s each); 130

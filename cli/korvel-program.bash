@@ -3,7 +3,7 @@
 # The options come from the program's own --help at each Tab, so an option
 # is completed as soon as --help lists it ("  --name VALUE  what it does",
 # the value's name in capitals). A FILE is completed from file names, a
-# DEVICE from the ports --list-ports finds, their stable /dev/serial/by-id
+# PORT from the ports --list-ports finds, their stable /dev/serial/by-id
 # names first; a path or a serial server's address (socket://, rfc2217://)
 # may always be typed instead.
 
@@ -36,7 +36,7 @@ _korvel_program() {
   done < <(_korvel_program_options "$program")
 
   case $wants in
-    DEVICE)
+    PORT)
       compopt -o nosort
       while read -r name; do
         [[ $name == "$cur"* ]] && COMPREPLY+=("$name")

@@ -82,7 +82,7 @@ class PackageTest(unittest.TestCase):
     def test_its_files_are_those_the_readme_lists(self):
         with open(os.path.join(ARGS.source, "README.md")) as f:
             readme = f.read()
-        listed = re.search(r"The package holds these files:\n\n```text\n(.*?)```", readme, re.S)
+        listed = re.search(r"The package holds these files:\n\n *```text\n(.*?)```", readme, re.S)
         self.assertIsNotNone(listed, "the README lists no files of the package")
         contents = subprocess.run(["dpkg-deb", "--contents", self.deb], capture_output=True,
                                   text=True, check=True).stdout
