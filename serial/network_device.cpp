@@ -92,7 +92,10 @@ class RawTcpDevice : public SerialDevice {
   void ApplyModemControl(std::uint8_t) override {}
 
   std::uint8_t LineStatus(bool idle) override {
-    if (!Pump(0)) return kNothingThere;
+    // Once the connection has been read since the last byte went out, only
+    // the wait for an answer needs to ask again: each read costs a call into
+    // the system, several a byte, which a machine with many units feels.
+    if (!(read_since_sent_ && !idle) && !Pump(0)) return kNothingThere;
     if (idle && received_.empty() && !Pump(kIdleWaitMs)) return kNothingThere;
     // Each byte is handed to the system whole when written, so the
     // transmitter is always empty.
@@ -127,6 +130,7 @@ class RawTcpDevice : public SerialDevice {
   }
 
   void Send(const std::vector<std::uint8_t>& bytes) {
+    read_since_sent_ = false;
     if (!connection_->Send(bytes.data(), bytes.size())) WentAway();
   }
 
@@ -145,6 +149,7 @@ class RawTcpDevice : public SerialDevice {
                   : 0;
     }
     if (count < 0) WentAway();
+    read_since_sent_ = true;
     return !gone();
   }
 
@@ -157,6 +162,7 @@ class RawTcpDevice : public SerialDevice {
   }
 
   std::unique_ptr<TcpConnection> connection_;
+  bool read_since_sent_ = false;
 };
 
 // A serial server that lets the client set the line: Telnet with RFC 2217's

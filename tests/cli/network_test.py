@@ -70,11 +70,15 @@ class NetworkTestCase(unittest.TestCase):
 
 class Ser2netTest(NetworkTestCase):
     def test_raw_tcp_brings_the_frames_byte_for_byte(self):
-        unit = self.unit()
+        # A unit that answers twice, and says more after each frame's end:
+        # what it sent beyond its answer is read away before the next byte.
+        unit = self.unit("--extra", "1", "--stale", "15 3F")
         server = self.ser2net(("raw", unit.path, "9600n81,local"))
         port = "socket://127.0.0.1:%d" % server.ports[0]
-        self.assert_programmed(self.run_program("--port", port, "HELLO", "WORLD"), port)
-        self.assertEqual(unit.frames(), [hex_line(BLANK), hex_line(padded(b"HELLO\r\nWORLD"))])
+        for message in (b"HELLO", b"WORLD"):
+            self.assert_programmed(self.run_program("--port", port, message.decode()), port)
+        self.assertEqual(unit.frames(), [hex_line(BLANK), hex_line(message_frame(b"HELLO")),
+                                         hex_line(BLANK), hex_line(message_frame(b"WORLD"))])
 
     def test_rfc2217_sets_the_line_the_server_confirms(self):
         # ser2net opens the line at 19200 7E2; the run asks for 9600 8N1.
