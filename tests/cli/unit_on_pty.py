@@ -102,6 +102,12 @@ class Unit:
         with open(self.frames_file) as f:
             return f.read().splitlines()
 
+    def frames_after(self, count):
+        """The frames once there are at least count: the unit notes a frame
+        just after it has answered its last byte."""
+        wait_for(lambda: len(self.frames()) >= count, "the unit to note %d frames" % count)
+        return self.frames()
+
     def kill(self):
         self.process.kill()
         self.process.wait()
