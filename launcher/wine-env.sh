@@ -17,3 +17,11 @@ korvel_wineserver=${KORVEL_WINESERVER:-/usr/lib/wine/wineserver}
 WINELOADER=$korvel_loader
 export KORVEL_WIN_ARCH WINEPREFIX WINEARCH WINELOADER WINEDEBUG=-all \
   WINEDLLOVERRIDES="mscoree,mshtml="
+# Debian's Wine makes its server a new folder in TMPDIR each time the server
+# starts, and leaves it there: those are kept beside the prefix and go when
+# the prefix's Wine is ended (wine-exec --kill).
+if [ -n "${WINEPREFIX:-}" ]; then
+  TMPDIR=$WINEPREFIX.tmp
+  mkdir -p "$TMPDIR"
+  export TMPDIR
+fi
