@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-// The parts of Telnet (RFC 854, 855) that carry a serial line over TCP:
+// What of Telnet (RFC 854, 855) carries a serial line over TCP:
 // data bytes, option negotiation and subnegotiation.
 namespace telnet {
 

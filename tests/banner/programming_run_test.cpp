@@ -21,26 +21,23 @@ std::vector<std::uint8_t> Bytes(const std::string& text) {
 
 const std::string kBlank = std::string(28, ' ') + "\r\n" + std::string(28, ' ') + "\r\n\x1A";
 
-// How a line breaks down once a number of bytes have gone out on it.
+// How a line breaks down.
 enum class Breakdown { kNone, kNoAnswer, kNoCts, kTransmitterStuck, kPortGone };
 
-// A simulated unit on COM1 whose line breaks down after a number of bytes:
-// the register reads that would show the next byte through are changed.
+// A simulated unit on COM1 whose line breaks down once Break() is called: the
+// register reads that would show the next byte through are changed.
 class BreakingLine : public PortIo {
  public:
-  BreakingLine(KorvelUnit& unit, Breakdown breakdown = Breakdown::kNone, int after = 0,
-               PortError gone_error = {})
-      : breakdown_(breakdown), after_(after), gone_error_(gone_error), uart_(unit, &clock_) {
+  BreakingLine(KorvelUnit& unit, Breakdown breakdown, PortError gone_error)
+      : breakdown_(breakdown), gone_error_(gone_error), uart_(unit, &clock_) {
     bus_.Attach(kCom1Base, uart_);
   }
 
+  void Break() { broken_ = breakdown_ != Breakdown::kNone; }
+
   std::uint8_t In(std::uint16_t address) override {
     std::uint8_t value = bus_.In(address);
-    if (!broken()) {
-      // The first receive read after the last good byte went out is its answer.
-      if (address == kCom1Base + kData && sent_ == after_) last_answered_ = true;
-      return value;
-    }
+    if (!broken_) return value;
     if (breakdown_ == Breakdown::kPortGone) return kNothingThere;
     if (address == kCom1Base + kLineStatus) {
       if (breakdown_ == Breakdown::kNoAnswer) value &= ~kDataReady;
@@ -51,40 +48,20 @@ class BreakingLine : public PortIo {
     }
     return value;
   }
-  void Out(std::uint16_t address, std::uint8_t value) override {
-    if (address == kCom1Base + kLineControl) latch_open_ = (value & kDivisorLatch) != 0;
-    if (address == kCom1Base + kData && !latch_open_) ++sent_;
-    bus_.Out(address, value);
-  }
+  void Out(std::uint16_t address, std::uint8_t value) override { bus_.Out(address, value); }
   bool Present(std::uint16_t base) override {
-    // The last good byte's own check that the port is still there comes
-    // after its answer.
-    if (last_answered_ && !last_checked_) {
-      last_checked_ = true;
-      return bus_.Present(base);
-    }
-    return !(broken() && breakdown_ == Breakdown::kPortGone) && bus_.Present(base);
+    return !(broken_ && breakdown_ == Breakdown::kPortGone) && bus_.Present(base);
   }
   PortError LastError(std::uint16_t base) const override {
-    return broken() && breakdown_ == Breakdown::kPortGone ? gone_error_ : bus_.LastError(base);
+    return broken_ && breakdown_ == Breakdown::kPortGone ? gone_error_ : bus_.LastError(base);
   }
 
   FakeClock& clock() { return clock_; }
 
  private:
-  // From the first wait of the byte after the first `after`.
-  bool broken() const {
-    if (breakdown_ == Breakdown::kNone) return false;
-    return sent_ > after_ || (sent_ == after_ && (after_ == 0 || last_checked_));
-  }
-
   Breakdown breakdown_;
-  int after_;
   PortError gone_error_;
-  int sent_ = 0;
-  bool last_answered_ = false;
-  bool last_checked_ = false;
-  bool latch_open_ = false;
+  bool broken_ = false;
   FakeClock clock_{1};
   SimUart16550 uart_;
   SimBus bus_;
@@ -103,26 +80,33 @@ struct CountingTimeOfDay : TimeOfDaySource {
   std::size_t received_at_pause = 0;
 };
 
-// Every call, in order; asks to stop once stop_after bytes have been answered.
+// Every call, in order. Asks to stop once stop_after bytes have been
+// answered, and breaks the line once break_after have: the next byte meets
+// the breakdown from its first register access.
 struct RecordingObserver : RunObserver {
   void BarAt(int position) override { calls.push_back("bar " + std::to_string(position)); }
   void Answered(RunPhase phase, int sent) override {
     calls.push_back(std::string(phase == RunPhase::kBlank ? "blank " : "message ") +
                     std::to_string(sent));
-    ++answered;
+    if (++answered == break_after) line->Break();
   }
   bool StopNow() override { return stop_after >= 0 && answered >= stop_after; }
 
   std::vector<std::string> calls;
   int answered = 0;
   int stop_after = -1;
+  int break_after = -1;
+  BreakingLine* line = nullptr;
 };
 
 struct RunOnLine {
   explicit RunOnLine(UnitBehaviour behaviour = {}) : unit(behaviour) {}
   RunResult Go(const std::string& text, Breakdown breakdown = Breakdown::kNone, int after = 0,
                PortError gone = {}) {
-    line = std::make_unique<BreakingLine>(unit, breakdown, after, gone);
+    line = std::make_unique<BreakingLine>(unit, breakdown, gone);
+    observer.line = line.get();
+    observer.break_after = after;
+    if (after == 0) line->Break();
     UartDriver driver(*line, line->clock());
     return RunProgramming(driver, 1, text, pause, observer);
   }
@@ -239,7 +223,7 @@ TEST(ProgrammingRunTest, AByteWhoseWaitsEndWhileAStopIsAskedForCountsAsStopped) 
     bool StopNow() override { return ++asked > 1; }  // not before the first byte, then always
     int asked = 0;
   } observer;
-  auto line = std::make_unique<BreakingLine>(run.unit);
+  auto line = std::make_unique<BreakingLine>(run.unit, Breakdown::kNone, PortError{});
   UartDriver driver(*line, line->clock());
   const RunResult result = RunProgramming(driver, 1, "HI", run.pause, observer);
   EXPECT_EQ(result.outcome, RunOutcome::kStopped);

@@ -1,7 +1,8 @@
 // The line lock's rules against a lock directory of the test's own: the lock
 // file's name and contents, live and stale locks, what a stranger may have put
 // in the directory, a directory we may not write, and whole lines taken on a
-// pseudo-terminal of the test's own, with their holders named.
+// pseudo-terminal of the test's own. Lines held by minicom and picocom, named
+// as their holders, are line_locks_test's, with the real programs.
 #include "serial/line_lock.h"
 
 #include <dirent.h>
@@ -339,46 +340,6 @@ TEST_F(LineLockTest, ALineReachedThroughALinkIsLockedAsTheDeviceItLeadsTo) {
   }
   EXPECT_EQ(Entries(), Names{"by-id-link"});
   EXPECT_TRUE(FlockFree());
-}
-
-TEST_F(LineLockTest, ALineAnotherProgramHoldsIsRefusedNamingItsHolder) {
-  // By its lock file: the device is not even opened.
-  Helper by_file("minicom-alike", [this] {
-    DeviceError why;
-    static std::unique_ptr<LineLock> line;
-    line = LineLock::Take(device_, dir_, getpid(), &why);
-    if (line == nullptr) _exit(1);
-  });
-  ASSERT_TRUE(by_file.started());
-  DeviceError why;
-  EXPECT_EQ(Take(&why), nullptr);
-  EXPECT_EQ(why.error.problem, PortProblem::kInUse);
-  EXPECT_EQ(why.detail, "minicom-alike (pid " + std::to_string(by_file.pid()) + ")");
-
-  // Ended without letting go: its lock is stale, and its flock went with it.
-  by_file.End();
-  testing::internal::CaptureStderr();
-  {
-    why = DeviceError{};
-    const std::unique_ptr<LineLock> line = Take(&why);
-    const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_NE(line, nullptr) << why.detail;
-    EXPECT_NE(said.find("removed the stale lock " + Path(lock_name_)), std::string::npos) << said;
-    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-  }
-
-  // By an flock alone, as picocom holds one.
-  Helper by_flock("picocom-alike", [this] {
-    const int fd = open(device_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) _exit(1);
-  });
-  ASSERT_TRUE(by_flock.started());
-  why = DeviceError{};
-  EXPECT_EQ(Take(&why), nullptr);
-  EXPECT_EQ(why.error.problem, PortProblem::kInUse);
-  EXPECT_EQ(why.error.system_code, EWOULDBLOCK);
-  EXPECT_EQ(why.detail, "picocom-alike (pid " + std::to_string(by_flock.pid()) + ")");
-  EXPECT_EQ(Entries(), Names{"by-id-link"}) << "the lock file outlived the refusal";
 }
 
 TEST_F(LineLockTest, ALockFileThatIsNoneRefusesWithWhatIsWrongAndLeavesTheDeviceAlone) {
