@@ -71,7 +71,7 @@ bench: win native asan
 	bench/korvel-program-bench --native-build $(BUILD)/native
 	bench/korvel-units-bench --native-build $(BUILD)/native
 	@echo "The Telnet reader on half a million random and half a million mutated streams, sanitizers on:"
-	KORVEL_TELNET_FUZZ_INPUTS=500000 $(BUILD)/asan/tests/serial/serial_network_test \
+	KORVEL_TELNET_FUZZ_INPUTS=500000 $(BUILD)/asan/tests/network/network_test \
 	  --gtest_filter='TelnetReaderTest.Random*:TelnetReaderTest.Garbage*' --gtest_brief=1
 
 # korvel-<version>-win32.zip and -win64.zip with SHA256SUMS in build/dist.

@@ -4,7 +4,7 @@
 #include <map>
 
 #include "cli/system.h"
-#include "serial/network_address.h"
+#include "network/network_address.h"
 
 namespace {
 

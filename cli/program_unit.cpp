@@ -9,8 +9,8 @@
 #include "cli/exit_status.h"
 #include "cli/system.h"
 #include "serial/monotonic_clock.h"
-#include "serial/network_address.h"
-#include "serial/network_port_io.h"
+#include "network/network_address.h"
+#include "network/network_port_io.h"
 #include "serial/uart_driver.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include "banner/frame.h"
 #include "cli/serial_ports.h"
 #include "cli/system.h"
-#include "serial/network_address.h"
+#include "network/network_address.h"
 #include "serial/uart_driver.h"
 
 namespace {

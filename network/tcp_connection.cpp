@@ -1,4 +1,4 @@
-#include "serial/tcp_connection.h"
+#include "network/tcp_connection.h"
 
 DeviceError TcpConnection::ConnectFailure(Refusal refusal, int code, int timeout_ms) {
   switch (refusal) {

@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <chrono>
 
-#include "serial/host_lookup.h"
-#include "serial/tcp_connection.h"
+#include "network/host_lookup.h"
+#include "network/tcp_connection.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "serial/network_device.h"
+#include "network/network_device.h"
 
 #include <chrono>
 #include <deque>
 #include <utility>
 #include <vector>
 
-#include "serial/tcp_connection.h"
-#include "serial/telnet.h"
+#include "network/tcp_connection.h"
+#include "network/telnet.h"
 #include "serial/uart_driver.h"
 #include "serial/uart_registers.h"
 

@@ -1,7 +1,7 @@
 // The Telnet reader reads what a network sends: known streams first, then
 // seeded random and mutated ones (KORVEL_TELNET_FUZZ_INPUTS of each; the
 // benchmark runs a million under the sanitizers).
-#include "serial/telnet.h"
+#include "network/telnet.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <memory>
 
-#include "serial/network_address.h"
+#include "network/network_address.h"
 #include "serial/port_error.h"
 #include "serial/serial_device.h"
 

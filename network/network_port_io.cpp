@@ -1,9 +1,9 @@
-#include "serial/network_port_io.h"
+#include "network/network_port_io.h"
 
 #include <utility>
 
-#include "serial/network_address.h"
-#include "serial/network_device.h"
+#include "network/network_address.h"
+#include "network/network_device.h"
 
 NetworkPortIo::NetworkPortIo(std::vector<Line> lines) : DevicePortIo(std::move(lines)) {}
 

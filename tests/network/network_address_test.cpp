@@ -1,4 +1,4 @@
-#include "serial/network_address.h"
+#include "network/network_address.h"
 
 #include <gtest/gtest.h>
 

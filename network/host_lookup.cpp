@@ -1,4 +1,4 @@
-#include "serial/host_lookup.h"
+#include "network/host_lookup.h"
 
 #include <chrono>
 #include <condition_variable>

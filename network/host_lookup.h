@@ -3,7 +3,7 @@
 #include <string>
 
 #include "serial/port_error.h"
-#include "serial/socket_headers.h"
+#include "network/socket_headers.h"
 
 // A host's addresses for a TCP port, looked up within a time limit: the
 // system's lookup may wait far longer on a name server that does not answer.
