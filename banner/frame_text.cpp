@@ -40,3 +40,9 @@ std::string DisplayBox(const std::array<std::string, 2>& lines) {
   }
   return box + edge;
 }
+
+std::string ByteName(std::uint8_t byte) {
+  char name[8];
+  std::snprintf(name, sizeof name, "0x%02X", static_cast<unsigned>(byte));
+  return name;
+}

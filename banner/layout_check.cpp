@@ -5,17 +5,12 @@
 
 #include "banner/banner_text.h"
 #include "banner/frame.h"
+#include "banner/frame_text.h"
 #include "banner/typed_text.h"
 
 namespace {
 
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
-
-std::string ByteName(std::uint8_t byte) {
-  char name[8];
-  std::snprintf(name, sizeof name, "0x%02X", static_cast<unsigned>(byte));
-  return name;
-}
 
 std::string TooLong(std::size_t length) {
   return "the line is " + std::to_string(length) + " characters, " +
@@ -111,10 +106,7 @@ class LineWalker {
   }
 
   static std::string Utf8Advice(const std::string& character, std::uint32_t code_point) {
-    std::string hex;
-    for (char c : character) {
-      hex += (hex.empty() ? "" : " ") + ByteName(static_cast<std::uint8_t>(c)).substr(2);
-    }
+    const std::string hex = HexBytes(std::vector<std::uint8_t>(character.begin(), character.end()));
     char hint[64] = "";
     if (code_point <= 0xFF) {
       std::snprintf(hint, sizeof hint, ", such as \\x%02X for the Latin-1 one",

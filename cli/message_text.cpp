@@ -6,6 +6,7 @@
 #include "banner/banner_file.h"
 #include "banner/banner_text.h"
 #include "banner/frame.h"
+#include "banner/frame_text.h"
 #include "banner/layout_check.h"
 #include "banner/typed_text.h"
 #include "cli/escaped_text.h"
@@ -18,12 +19,6 @@ namespace {
 constexpr std::size_t kLinesFileLimit = 4096;
 // Enough of a banner file to see what lies past the bytes the rule takes.
 constexpr std::size_t kBannerFileLookLimit = 4096;
-
-std::string ByteName(std::uint8_t byte) {
-  char name[8];
-  std::snprintf(name, sizeof name, "0x%02X", static_cast<unsigned>(byte));
-  return name;
-}
 
 bool FromLines(const std::vector<std::string>& lines, std::string* text, std::string* refusal) {
   if (lines.size() > 2) {
