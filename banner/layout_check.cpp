@@ -106,7 +106,8 @@ class LineWalker {
   }
 
   static std::string Utf8Advice(const std::string& character, std::uint32_t code_point) {
-    const std::string hex = HexBytes(std::vector<std::uint8_t>(character.begin(), character.end()));
+    const std::string hex =
+        HexBytes(std::vector<std::uint8_t>(character.begin(), character.end()));
     char hint[64] = "";
     if (code_point <= 0xFF) {
       std::snprintf(hint, sizeof hint, ", such as \\x%02X for the Latin-1 one",

@@ -1,5 +1,6 @@
 #include "cli/message_text.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -121,17 +122,18 @@ void Word(const std::string& where, const char* column, const std::vector<Layout
   }
 }
 
+// Read once, far enough to see what lies past the bytes the rule takes; the
+// message is what the banner-file rule makes of the file's start.
 bool FromFile(const std::string& path, Message* message, std::string* refusal) {
+  std::string file;
   int code = 0;
-  if (!ReadBannerFile(path, &message->text, &code)) {
+  if (!ReadFileStart(path, kBannerFileLookLimit, &file, &code)) {
     *refusal = "--file " + path + ": " + SystemErrorText(code);
     return false;
   }
-  std::string file;
-  std::string unread;
-  if (ReadUpTo(path, kBannerFileLookLimit, &file, &unread)) {
-    Word(path, "column", CheckBannerFile(file), &message->warnings);
-  }
+  message->text = BannerTextFromFile(reinterpret_cast<const std::uint8_t*>(file.data()),
+                                     std::min(file.size(), kBannerReadLimit));
+  Word(path, "column", CheckBannerFile(file), &message->warnings);
   return true;
 }
 
