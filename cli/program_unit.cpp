@@ -23,12 +23,9 @@ class CountingObserver : public RunObserver {
  public:
   explicit CountingObserver(const AnsweredFn& answered) : answered_(answered) {}
 
+  // Told once for each byte answered, whichever frame it is in.
   void Answered(RunPhase phase, int sent) override {
-    if (phase == RunPhase::kMessage && !message_phase_) {
-      message_phase_ = true;
-      blank_sent_ = total_;
-    }
-    total_ = (message_phase_ ? blank_sent_ : 0) + sent;
+    ++total_;
     if (answered_) answered_(phase, sent);
   }
 
@@ -38,8 +35,6 @@ class CountingObserver : public RunObserver {
 
  private:
   const AnsweredFn& answered_;
-  bool message_phase_ = false;
-  int blank_sent_ = 0;
   int total_ = 0;
 };
 
