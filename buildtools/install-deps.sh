@@ -12,12 +12,20 @@ native="cmake make g++"
 # kernel runs 32-bit programs, wine64 the 64-bit build everywhere. ser2net,
 # minicom and picocom (on a terminal tmux gives them) are the serial programs
 # the tests run beside ours; GNU time measures the benchmarks' memory.
-all="$native googletest python3 \
+# korvel-serve is built on cpp-httplib (with OpenSSL for HTTPS), toml++,
+# nlohmann-json, libsystemd and libmosquitto; its tests drive Debian's
+# chromium through selenium, play Home Assistant with paho-mqtt against a real
+# mosquitto, make certificates with openssl and check its unit with
+# systemd-analyze; wrk loads its API in the benchmarks.
+serve="libcpp-httplib-dev libssl-dev libtomlplusplus-dev nlohmann-json3-dev libsystemd-dev \
+  libmosquitto-dev"
+all="$native $serve googletest python3 \
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
   wine wine32:i386 wine64 fonts-wine xvfb xdotool imagemagick procps \
   qemu-system-x86 g++-multilib ser2net minicom picocom tmux time \
-  dpkg-dev lintian"
+  dpkg-dev lintian \
+  chromium chromium-driver python3-selenium mosquitto python3-paho-mqtt openssl systemd curl wrk"
 
 case "${1:-all}" in
   native) packages=$native ;;

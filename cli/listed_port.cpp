@@ -4,7 +4,7 @@
 #include <cctype>
 #include <vector>
 
-#include "cli/json_string.h"
+#include "unitrun/json_string.h"
 
 namespace {
 

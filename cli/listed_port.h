@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "cli/serial_ports.h"
+#include "unitrun/serial_ports.h"
 
 // --list-ports' line for a port: its name, padded to name_width, then what it
 // is, as far as the system says:

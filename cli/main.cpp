@@ -6,12 +6,12 @@
 
 #include "cli/command_line.h"
 #include "cli/dry_run.h"
-#include "cli/exit_status.h"
+#include "unitrun/exit_status.h"
 #include "cli/listed_port.h"
 #include "cli/message_text.h"
-#include "cli/port_list.h"
+#include "unitrun/port_list.h"
 #include "cli/program_units.h"
-#include "cli/serial_ports.h"
+#include "unitrun/serial_ports.h"
 #include "cli/system.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include "banner/layout_check.h"
 #include "banner/typed_text.h"
 #include "cli/escaped_text.h"
+#include "unitrun/message_lines.h"
 #include "serial/port_error.h"
 
 namespace {
@@ -21,38 +22,16 @@ constexpr std::size_t kLinesFileLimit = 4096;
 // Enough of a banner file to see what lies past the bytes the rule takes.
 constexpr std::size_t kBannerFileLookLimit = 4096;
 
+// The lines' refusal, with how to give such lines on the command line.
 bool FromLines(const std::vector<std::string>& lines, std::string* text, std::string* refusal) {
-  if (lines.size() > 2) {
-    *refusal = "\"" + lines[2] + "\" would be a third line; the display has two";
-    return false;
+  LinesRefusal why;
+  if (TextFromLines(lines, text, &why)) return true;
+  *refusal = LinesRefusalText(why);
+  if (why.kind == LinesRefusal::Kind::kUntypable) {
+    *refusal += why.byte == '\r' || why.byte == '\n' ? "; give each line as its own argument"
+                                                     : "; --text takes any byte as \\xHH";
   }
-  for (std::size_t n = 0; n < lines.size(); ++n) {
-    const std::string& line = lines[n];
-    const std::string which = "line " + std::to_string(n + 1);
-    for (std::size_t i = 0; i < line.size(); ++i) {
-      const auto byte = static_cast<std::uint8_t>(line[i]);
-      if (!IsTypedCharacter(byte)) {
-        *refusal = which + ", character " + std::to_string(i + 1) + ": the byte " +
-                   ByteName(byte) +
-                   " cannot be typed into a message (printable ASCII only, space to ~); " +
-                   (byte == '\r' || byte == '\n' ? "give each line as its own argument"
-                                                 : "--text takes any byte as \\xHH");
-        return false;
-      }
-    }
-    if (line.size() > static_cast<std::size_t>(kLineLength)) {
-      *refusal = which + " is " + std::to_string(line.size()) + " characters, " +
-                 std::to_string(line.size() - kLineLength) + " more than the " +
-                 std::to_string(kLineLength) + " a display line holds: \"" + line + "\"";
-      return false;
-    }
-  }
-  text->clear();
-  for (std::size_t n = 0; n < lines.size(); ++n) {
-    if (n > 0) *text += kTypedLineBreak;
-    *text += lines[n];
-  }
-  return true;
+  return false;
 }
 
 // Up to limit bytes of a file, and one more when there are more; standard

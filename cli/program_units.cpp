@@ -6,11 +6,11 @@
 #include <thread>
 
 #include "banner/frame.h"
-#include "cli/program_unit.h"
+#include "unitrun/program_unit.h"
 #include "cli/progress_board.h"
-#include "cli/run_messages.h"
+#include "unitrun/run_messages.h"
 #include "cli/system.h"
-#include "cli/unit_json.h"
+#include "unitrun/unit_json.h"
 
 int ProgramUnits(const std::vector<PortToProgram>& ports, const std::string& text, bool quiet,
                  bool json) {
@@ -29,7 +29,7 @@ int ProgramUnits(const std::vector<PortToProgram>& ports, const std::string& tex
     if (board != nullptr) {
       answered = [&board, i](RunPhase phase, int sent) { board->Answered(i, phase, sent); };
     }
-    reports[i] = ProgramUnit(ports[i], text, answered);
+    reports[i] = ProgramUnit(ports[i], text, answered, StopRequested);
     if (board != nullptr) board->Finished(i, ResultWord(reports[i].result.outcome));
   };
   if (ports.size() == 1) {

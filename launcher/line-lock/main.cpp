@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "banner/run_result.h"
-#include "cli/exit_status.h"
-#include "cli/run_messages.h"
+#include "unitrun/exit_status.h"
+#include "unitrun/run_messages.h"
 #include "options/option_reader.h"
 #include "serial/line_lock.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/system.h"
+#include "unitrun/port_system.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "cli/serial_ports.h"
+#include "unitrun/serial_ports.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "cli/unit_json.h"
+#include "unitrun/unit_json.h"
 
 #include <cstdio>
 
-#include "cli/json_string.h"
+#include "unitrun/json_string.h"
 
 const char* ResultWord(RunOutcome outcome) {
   switch (outcome) {
@@ -27,6 +27,6 @@ std::string UnitJson(const UnitReport& report, const std::string& message) {
   return "{\"port\":" + JsonString(report.port.name) + ",\"result\":" +
          JsonString(ResultWord(report.result.outcome)) +
          ",\"status\":" + std::to_string(report.exit_status) +
-         ",\"bytes_sent\":" + std::to_string(report.bytes_sent) + ",\"seconds\":" + seconds +
+         ",\"bytes_sent\":" + std::to_string(report.bytes_answered) + ",\"seconds\":" + seconds +
          ",\"message\":" + JsonString(message) + "}";
 }

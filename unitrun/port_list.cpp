@@ -1,9 +1,9 @@
-#include "cli/port_list.h"
+#include "unitrun/port_list.h"
 
 #include <cctype>
 #include <map>
 
-#include "cli/system.h"
+#include "unitrun/port_system.h"
 #include "network/network_address.h"
 
 namespace {

@@ -1,8 +1,8 @@
-#include "cli/run_messages.h"
+#include "unitrun/run_messages.h"
 
 #include "banner/frame.h"
-#include "cli/serial_ports.h"
-#include "cli/system.h"
+#include "unitrun/serial_ports.h"
+#include "unitrun/port_system.h"
 #include "network/network_address.h"
 #include "serial/uart_driver.h"
 

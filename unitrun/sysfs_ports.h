@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/serial_ports.h"
+#include "unitrun/serial_ports.h"
 
 // The serial ports as sysfs and /dev under root tell them ("" for this
 // computer's own), named as they are under /; in natural order of their

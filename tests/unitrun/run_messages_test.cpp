@@ -1,4 +1,4 @@
-#include "cli/run_messages.h"
+#include "unitrun/run_messages.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "cli/program_unit.h"
+#include "unitrun/program_unit.h"
 
 // One unit's run as a JSON object on one line, for scripts: the port as
 // given, the result as a word, the exit status, the bytes that went out and

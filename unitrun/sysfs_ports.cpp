@@ -1,4 +1,4 @@
-#include "cli/sysfs_ports.h"
+#include "unitrun/sysfs_ports.h"
 
 #include <algorithm>
 #include <cctype>

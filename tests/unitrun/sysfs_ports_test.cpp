@@ -1,6 +1,6 @@
 // The port listing on a made-up sysfs and /dev, laid out as the kernel and
 // udev lay them out.
-#include "cli/sysfs_ports.h"
+#include "unitrun/sysfs_ports.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

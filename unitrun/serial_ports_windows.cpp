@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <map>
 
-#include "cli/serial_ports.h"
+#include "unitrun/serial_ports.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "cli/json_string.h"
+#include "unitrun/json_string.h"
 
 #include <cstdio>
 

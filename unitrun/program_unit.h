@@ -1,0 +1,54 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "banner/run_result.h"
+#include "unitrun/port_list.h"
+
+class DevicePortIo;
+
+// Told each time a byte of a frame has been answered: the frame, and how many
+// of its bytes so far.
+using AnsweredFn = std::function<void(RunPhase phase, int sent)>;
+// Asked between two bytes; true ends the run there.
+using StopFn = std::function<bool()>;
+
+// How one unit's run went.
+struct UnitReport {
+  PortToProgram port;
+  RunResult result;
+  int exit_status = 0;
+  int bytes_answered = 0;  // bytes that went out and were answered, both frames
+  double seconds = 0;      // from opening the port to the end of the run
+};
+
+// The line to one unit, held from the first Hold() or run until the object
+// goes: a gateway keeps its units' lines as long as it runs, so that no other
+// program sends into a unit between two of its runs.
+class UnitLine {
+ public:
+  explicit UnitLine(PortToProgram port);
+  ~UnitLine();
+  UnitLine(const UnitLine&) = delete;
+  UnitLine& operator=(const UnitLine&) = delete;
+
+  const PortToProgram& port() const { return port_; }
+
+  // Opens the line now when it is not open; false with why when it cannot be.
+  bool Hold(RunResult* why);
+
+  // Programs the unit with a message text, the same run as the utility's
+  // Program button: InitPort, the blank frame, the pause, the message frame,
+  // each byte answered. Stops between two bytes once stop_now says so. Either
+  // function may be empty.
+  UnitReport Program(const std::string& text, const AnsweredFn& answered, const StopFn& stop_now);
+
+ private:
+  PortToProgram port_;
+  std::unique_ptr<DevicePortIo> io_;
+};
+
+// One run on a line opened for it and let go after it.
+UnitReport ProgramUnit(const PortToProgram& port, const std::string& text,
+                       const AnsweredFn& answered, const StopFn& stop_now);
