@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "banner/frame.h"
 #include "unitrun/unit_json.h"
 
 using nlohmann::json;
@@ -34,12 +35,14 @@ json RunJson(const LastRun& run) {
 }
 
 json ProgressJson(const UnitSnapshot& unit) {
-  const int bar = unit.phase == RunPhase::kBlank ? unit.sent / 2 : 30 + unit.sent / 2;
+  // Where the bar stands once byte sent - 1 of the frame is answered, as the
+  // utility's bar stands: the blank frame fills 0..30, the message 30..60.
+  const int base = unit.phase == RunPhase::kBlank ? 0 : kFrameSize / 2;
   return {{"unit", unit.name},
           {"frame", unit.phase == RunPhase::kBlank ? "blank" : "message"},
           {"sent", unit.sent},
           {"of", unit.of},
-          {"bar", unit.sent == 0 ? (unit.phase == RunPhase::kBlank ? 0 : 30) : bar}};
+          {"bar", base + (unit.sent > 0 ? (unit.sent - 1) / 2 : 0)}};
 }
 
 json SnapshotJson(const UnitSnapshot& unit) {

@@ -1,0 +1,123 @@
+"""korvel-serve started as a user starts it, on a free loopback port with a
+configuration, token and state folder of its own, and stopped again by pid."""
+
+import http.client
+import json
+import os
+import signal
+import socket
+import subprocess
+import sys
+import time
+
+sys.dont_write_bytecode = True  # no cache beside the sources
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cli"))
+from unit_on_pty import die_with_test, wait_for  # noqa: E402
+
+TOKEN = "test-token-0123456789abcdef"
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def write_config(work, units, extra=""):
+    """units: (name, port, title) triples. Returns the config's path."""
+    token_file = os.path.join(work, "token")
+    with open(token_file, "w") as f:
+        f.write(TOKEN + "\n")
+    os.chmod(token_file, 0o600)
+    port = free_port()
+    lines = ['[http]', 'listen = "127.0.0.1:%d"' % port, 'token_file = "%s"' % token_file,
+             extra, '[state]', 'dir = "%s"' % os.path.join(work, "state")]
+    for name, device, title in units:
+        lines += ['[[unit]]', 'name = "%s"' % name, 'port = "%s"' % device]
+        if title:
+            lines.append('title = "%s"' % title)
+    path = os.path.join(work, "serve.toml")
+    with open(path, "w") as f:
+        f.write("\n".join(lines) + "\n")
+    return path, port
+
+
+class Serve:
+    """korvel-serve on a config; its log is kept in a file beside it."""
+
+    def __init__(self, binary, config, port):
+        self.port = port
+        self.log_path = config + ".log"
+        self.log_file = open(self.log_path, "ab")
+        self.process = subprocess.Popen([binary, "--config", config], stdout=self.log_file,
+                                        stderr=subprocess.STDOUT, preexec_fn=die_with_test)
+        try:
+            wait_for(lambda: self.ready() or self.process.poll() is not None,
+                     "korvel-serve to listen")
+            if self.process.poll() is not None:
+                raise AssertionError("korvel-serve ended at start:\n" + self.log())
+        except AssertionError:
+            self.kill()
+            raise
+
+    def ready(self):
+        try:
+            return self.request("GET", "/healthz", token=None)[0] == 200
+        except OSError:
+            return False
+
+    def request(self, method, path, body=None, token=TOKEN, headers=None, timeout=30):
+        """(status, headers, body as JSON where it is JSON, else bytes)."""
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=timeout)
+        try:
+            sent = dict(headers or {})
+            if token is not None:
+                sent["Authorization"] = "Bearer " + token
+            if body is not None and not isinstance(body, (bytes, str)):
+                body = json.dumps(body)
+                sent["Content-Type"] = "application/json"
+            connection.request(method, path, body=body, headers=sent)
+            response = connection.getresponse()
+            data = response.read()
+            if response.getheader("Content-Type", "").startswith("application/json"):
+                data = json.loads(data)
+            return response.status, dict(response.getheaders()), data
+        finally:
+            connection.close()
+
+    def put(self, unit, lines, wait=True):
+        path = "/api/units/%s/banner" % unit + ("" if wait else "?wait=0")
+        return self.request("PUT", path, {"lines": lines})
+
+    def unit(self, name):
+        return self.request("GET", "/api/units/" + name)[2]
+
+    def log(self):
+        with open(self.log_path, "rb") as f:
+            return f.read().decode(errors="replace")
+
+    def stop(self, timeout=10):
+        """SIGTERM, and the exit status."""
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+        try:
+            return self.process.wait(timeout)
+        finally:
+            self.kill()
+
+    def kill(self):
+        if self.process.poll() is None:
+            self.process.kill()
+        self.process.wait()
+        self.log_file.close()
+
+
+def wait_until(condition, what, seconds=15):
+    deadline = time.monotonic() + seconds
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError("timed out waiting for " + what)
+        time.sleep(0.02)
