@@ -50,10 +50,17 @@ void EventStream::Send(const std::string& chunk) {
   }
 }
 
+bool EventStream::Heard() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return !listeners_.empty();
+}
+
 void EventStream::Progress(const UnitSnapshot& unit) {
+  if (!Heard()) return;  // no page is open: nothing to make
   Send("event: progress\ndata: " + ProgressJson(unit).dump() + "\n\n");
 }
 
 void EventStream::Changed(const UnitSnapshot& unit) {
+  if (!Heard()) return;
   Send("event: unit\ndata: " + SnapshotJson(unit).dump() + "\n\n");
 }

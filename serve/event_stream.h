@@ -44,6 +44,7 @@ class EventStream : public UnitObserver {
   void Changed(const UnitSnapshot& unit) override;
 
  private:
+  bool Heard();
   void Send(const std::string& chunk);
 
   const std::size_t max_listeners_;

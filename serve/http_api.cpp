@@ -85,6 +85,7 @@ bool SameSecret(const std::string& given, const std::string& expected) {
 HttpApi::HttpApi(const HttpConfig& config, const std::vector<UnitWorker*>& units,
                  EventStream& events, ServeLog& log)
     : config_(config), units_(units), events_(events), log_(log) {
+  for (UnitWorker* unit : units_) units_json_.push_back(SnapshotJson(unit->Snapshot()).dump());
   if (!config.tls_cert.empty()) {
     server_ = std::make_unique<httplib::SSLServer>(config.tls_cert.c_str(), config.tls_key.c_str());
   } else {
@@ -100,6 +101,22 @@ HttpApi::HttpApi(const HttpConfig& config, const std::vector<UnitWorker*>& units
 }
 
 HttpApi::~HttpApi() = default;
+
+void HttpApi::Keep(const UnitSnapshot& unit) {
+  std::string text = SnapshotJson(unit).dump();
+  for (std::size_t i = 0; i < units_.size(); ++i) {
+    if (units_[i]->name() == unit.name) {
+      std::lock_guard<std::mutex> lock(units_json_mutex_);
+      units_json_[i].swap(text);
+      return;
+    }
+  }
+}
+
+std::string HttpApi::UnitText(std::size_t index) const {
+  std::lock_guard<std::mutex> lock(units_json_mutex_);
+  return units_json_[index];
+}
 
 UnitWorker* HttpApi::Unit(const std::string& name) const {
   for (UnitWorker* unit : units_) {
@@ -184,15 +201,18 @@ void HttpApi::Routes() {
   }
 
   server.Get("/api/units", [this](const httplib::Request&, httplib::Response& res) {
-    json list = json::array();
-    for (UnitWorker* unit : units_) list.push_back(SnapshotJson(unit->Snapshot()));
-    SendJson(res, 200, list);
+    std::string list = "[";
+    for (std::size_t i = 0; i < units_.size(); ++i) list += (i > 0 ? "," : "") + UnitText(i);
+    res.set_content(list + "]\n", "application/json");
   });
 
   server.Get(R"(/api/units/([^/]+))", [this](const httplib::Request& req, httplib::Response& res) {
-    UnitWorker* unit = Unit(req.matches[1]);
-    if (unit == nullptr) return SendError(res, 404, "there is no unit '" + std::string(req.matches[1]) + "'");
-    SendJson(res, 200, SnapshotJson(unit->Snapshot()));
+    for (std::size_t i = 0; i < units_.size(); ++i) {
+      if (units_[i]->name() == req.matches[1]) {
+        return res.set_content(UnitText(i) + "\n", "application/json");
+      }
+    }
+    SendError(res, 404, "there is no unit '" + std::string(req.matches[1]) + "'");
   });
 
   server.Put(R"(/api/units/([^/]+)/banner)", [this](const httplib::Request& req,

@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -12,13 +13,16 @@ namespace httplib {
 class Server;
 }
 
-// The page and the HTTP API in front of the units' workers:
+// The page and the HTTP API in front of the units' workers. It hears of each
+// unit's changes and keeps the unit's JSON ready, so that reading the units
+// costs a copy, however many ask.
+//
 //   GET /healthz                     no token needed
 //   GET /, /page.js, /page.css       the page for phones
 //   GET /api/units, /api/units/NAME  the units as they are
 //   PUT /api/units/NAME/banner       {"lines": [...]}: program it; ?wait=0 answers at once
 //   GET /api/events                  server-sent events: progress and changes
-class HttpApi {
+class HttpApi : public UnitObserver {
  public:
   // Requests served at once; waiting PUTs and event listeners each hold one.
   static constexpr int kWorkerThreads = 64;
@@ -35,7 +39,12 @@ class HttpApi {
   void Serve();
   void Stop();
 
+  void Progress(const UnitSnapshot& unit) override { Keep(unit); }
+  void Changed(const UnitSnapshot& unit) override { Keep(unit); }
+
  private:
+  void Keep(const UnitSnapshot& unit);
+  std::string UnitText(std::size_t index) const;
   void Routes();
   UnitWorker* Unit(const std::string& name) const;
 
@@ -44,6 +53,8 @@ class HttpApi {
   EventStream& events_;
   ServeLog& log_;
   std::unique_ptr<httplib::Server> server_;
+  mutable std::mutex units_json_mutex_;
+  std::vector<std::string> units_json_;  // each unit's JSON, by its place in units_
 };
 
 // Whether two secrets are the same, in a time that says nothing of where

@@ -1,5 +1,6 @@
 // korvel-serve: a site's KORVEL units behind one address, with a page for
 // phones and an HTTP API; each unit's wanted text is kept until it shows it.
+#include <malloc.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -99,6 +100,10 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
 
+  // Each of the many request threads would otherwise get an arena of its own
+  // and keep its memory; a service that waits on serial lines needs few.
+  mallopt(M_ARENA_MAX, 2);
+
   // Stop requests are taken by one thread, the others never see them.
   sigset_t stops;
   sigemptyset(&stops);
@@ -117,8 +122,6 @@ int main(int argc, char** argv) {
   EventStream events(HttpApi::kEventListeners);
   RunLogger run_logger(log);
   ObserverList observers;
-  observers.Add(&events);
-  observers.Add(&run_logger);
 
   std::vector<std::unique_ptr<UnitWorker>> workers;
   std::vector<UnitWorker*> units;
@@ -129,6 +132,9 @@ int main(int argc, char** argv) {
   }
 
   HttpApi api(config.http, units, events, log);
+  observers.Add(&api);
+  observers.Add(&events);
+  observers.Add(&run_logger);
   if (!api.Bind(&error)) {
     log.Line(error);
     return kExitCannotStart;

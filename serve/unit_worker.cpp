@@ -71,6 +71,7 @@ void UnitWorker::Start(std::vector<std::string>* log) {
     }
   }
   if (!problem.empty()) log->push_back(JoinedLog(name_, problem + "; starting afresh"));
+  observer_.Changed(Snapshot());
   RunResult why;
   if (!line_.Hold(&why)) {
     log->push_back(JoinedLog(name_, OutcomeText(line_.port().name, line_.port().device, why, 0)));

@@ -76,8 +76,9 @@ class UnitWorker {
   UnitWorker(const UnitWorker&) = delete;
   UnitWorker& operator=(const UnitWorker&) = delete;
 
-  // Reads the kept state, takes the line and starts; a unit whose shown text
-  // differs from the wanted one is programmed at once. Problems (a state file
+  // Reads the kept state, tells the observer of it, takes the line and
+  // starts; a unit whose shown text differs from the wanted one is
+  // programmed at once. Problems (a state file
   // not understood, a line that cannot be held) are told as log lines.
   void Start(std::vector<std::string>* log);
 
