@@ -11,6 +11,7 @@ import random
 import shutil
 import signal
 import socket
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -240,6 +241,45 @@ class ApiTest(ServeTestCase):
             streams.append(s)
         self.assertEqual(serve.request("GET", "/api/events")[0], 503)
         self.assertEqual(serve.request("GET", "/api/units")[0], 200)
+
+
+class HttpsTest(ServeTestCase):
+    def test_https_with_the_configured_certificate(self):
+        unit = self.unit("w")
+        cert, key = os.path.join(self.work, "cert.pem"), os.path.join(self.work, "key.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                        "-subj", "/CN=localhost", "-addext", "subjectAltName=IP:127.0.0.1",
+                        "-keyout", key, "-out", cert], check=True, capture_output=True)
+        path, port = write_config(self.work, [("window", unit.path, "")],
+                                  'tls_cert = "%s"\ntls_key = "%s"' % (cert, key))
+        process = subprocess.Popen([ARGS.serve, "--config", path], stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: (process.kill(), process.wait()))
+        trusted = ssl.create_default_context(cafile=cert)
+
+        def put():
+            connection = http.client.HTTPSConnection("127.0.0.1", port, context=trusted,
+                                                     timeout=10)
+            try:
+                connection.request("PUT", "/api/units/window/banner", '{"lines": ["SAFE"]}',
+                                   {"Authorization": "Bearer " + TOKEN})
+                return connection.getresponse().status
+            finally:
+                connection.close()
+
+        self.assertEqual(wait_until(lambda: self._try(put), "korvel-serve over HTTPS"), 200)
+        self.assertEqual(unit.frames_after(2)[-1], frame_of("SAFE"))
+        # Plain HTTP on the same port gets nowhere.
+        with socket.create_connection(("127.0.0.1", port), timeout=10) as s:
+            s.sendall(b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n")
+            self.assertNotIn(b"200 OK", s.recv(4096))
+
+    @staticmethod
+    def _try(call):
+        try:
+            return call()
+        except (OSError, ssl.SSLError):
+            return None
 
 
 class RestartTest(ServeTestCase):
