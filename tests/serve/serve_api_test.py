@@ -254,7 +254,7 @@ class HttpsTest(ServeTestCase):
                                   'tls_cert = "%s"\ntls_key = "%s"' % (cert, key))
         process = subprocess.Popen([ARGS.serve, "--config", path], stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
-        self.addCleanup(lambda: (process.kill(), process.wait()))
+        self.addCleanup(lambda: (process.terminate(), process.wait()))
         trusted = ssl.create_default_context(cafile=cert)
 
         def put():
@@ -289,7 +289,7 @@ class RestartTest(ServeTestCase):
         self.assertEqual(serve.put("window", ["KEEP ME"], wait=False)[0], 202)
         wait_until(lambda: len(unit.received()) > 10, "the run to be under way")
         serve.process.kill()
-        serve.kill()
+        serve.process.wait()
         with open(os.path.join(self.work, "state", "window.json")) as f:
             kept = json.load(f)
         self.assertEqual((kept["wanted"], kept["shown"]), (["KEEP ME"], None))

@@ -97,17 +97,22 @@ class Serve:
             return f.read().decode(errors="replace")
 
     def stop(self, timeout=10):
-        """SIGTERM, and the exit status."""
+        """SIGTERM, and the exit status; SIGKILL if it does not end in time."""
         if self.process.poll() is None:
             self.process.send_signal(signal.SIGTERM)
         try:
             return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            return self.process.wait()
         finally:
-            self.kill()
+            self.log_file.close()
 
     def kill(self):
+        """Ends it as a service manager does, so that it lets its lines go:
+        a SIGKILL would leave their lock files to the next one that comes."""
         if self.process.poll() is None:
-            self.process.kill()
+            self.stop()
         self.process.wait()
         self.log_file.close()
 
