@@ -45,6 +45,11 @@ int ProgramUnits(const std::vector<PortToProgram>& ports, const std::string& tex
   for (const UnitReport& report : reports) {
     const std::string said =
         OutcomeText(report.port.name, report.port.device, report.result, message_length);
+    if (!quiet) {
+      for (const StaleLock& lock : report.removed_locks) {
+        std::fprintf(stderr, "korvel-program: %s\n", StaleLockText(lock).c_str());
+      }
+    }
     if (!quiet || !report.result.ok()) std::fprintf(stderr, "korvel-program: %s\n", said.c_str());
     if (json) std::printf("%s\n", UnitJson(report, said).c_str());
     status = std::max(status, report.exit_status);

@@ -148,6 +148,12 @@ PortError DevicePortIo::LastError(std::uint16_t base) const {
   return PortError{PortProblem::kNoSuchPort, 0};
 }
 
+std::vector<StaleLock> DevicePortIo::TakeRemovedLocks() {
+  std::vector<StaleLock> removed;
+  removed.swap(removed_locks_);
+  return removed;
+}
+
 std::string DevicePortIo::LastErrorDetail(std::uint16_t base) const {
   for (const Port& port : ports_) {
     if (port.base == base) return port.error_detail;

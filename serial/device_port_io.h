@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "serial/port_error.h"
 #include "serial/port_io.h"
 #include "serial/serial_device.h"
 #include "serial/uart_register_file.h"
@@ -42,11 +43,17 @@ class DevicePortIo : public PortIo {
   // say it (a serial server's refusal); empty otherwise.
   std::string LastErrorDetail(std::uint16_t base) const;
 
+  // The stale locks removed while opening ports since the last call.
+  std::vector<StaleLock> TakeRemovedLocks();
+
  protected:
   explicit DevicePortIo(std::vector<Line> lines);
 
   // The device by its name, open; null with why when it cannot be.
   virtual std::unique_ptr<SerialDevice> OpenDevice(const std::string& name, DeviceError* why) = 0;
+
+  // For OpenDevice: a stale lock it removed on the way, for the user to hear of.
+  void RemovedLock(StaleLock lock) { removed_locks_.push_back(std::move(lock)); }
 
  private:
   struct Port {
@@ -64,4 +71,5 @@ class DevicePortIo : public PortIo {
   void WentAway(Port& port);
 
   std::vector<Port> ports_;
+  std::vector<StaleLock> removed_locks_;
 };

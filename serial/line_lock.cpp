@@ -37,12 +37,10 @@ LineHolder FlockHolder(int fd) {
 
 std::unique_ptr<LineLock> LineLock::Take(const std::string& device,
                                          const std::string& lock_directory, pid_t owner,
-                                         DeviceError* why) {
+                                         DeviceError* why, StaleLock* removed) {
   const std::string path = RealPath(device);
   LockAttempt lock = TakeLockFile(lock_directory, path, owner);
-  if (!lock.removed.empty()) {
-    std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, lock.removed.c_str());
-  }
+  *removed = lock.removed;
   if (lock.outcome == LockOutcome::kHeld) {
     why->error = PortError{PortProblem::kInUse, 0};
     why->detail = HolderText(HolderOf(lock.holder));

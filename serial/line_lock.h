@@ -23,11 +23,11 @@ class LineLock {
   // The line of device taken for owner, the pid its lock file names. Null
   // with why when it cannot be: held by another program (kInUse, with the
   // holder in why->detail as HolderText words it), a lock file that is none
-  // (its problem in why->detail), or an open that failed. A stale lock removed
-  // on the way is said in a line on stderr.
+  // (its problem in why->detail), or an open that failed. A stale lock
+  // removed on the way is told in removed (pid 0 when none was).
   static std::unique_ptr<LineLock> Take(const std::string& device,
                                         const std::string& lock_directory, pid_t owner,
-                                        DeviceError* why);
+                                        DeviceError* why, StaleLock* removed);
 
   LineLock(const LineLock&) = delete;
   LineLock& operator=(const LineLock&) = delete;

@@ -224,8 +224,7 @@ LockAttempt TakeLockFile(const std::string& directory_path, const std::string& d
       case Found::kStale:
         switch (RemoveStale(directory, name, found.fd)) {
           case Removal::kRemoved:
-            attempt.removed = "removed the stale lock " + path + " of pid " +
-                              std::to_string(found.pid) + ", which no longer runs";
+            attempt.removed = StaleLock{path, found.pid};
             break;
           case Removal::kChanged:
             break;

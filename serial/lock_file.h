@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "serial/port_error.h"
+
 // A serial line's UUCP lock file, kept the way serial programs on Linux agree
 // to: named LCK.. and the device's path below /dev with each "/" turned into
 // "_" (/dev/ttyUSB0 -> LCK..ttyUSB0, /dev/pts/0 -> LCK..pts_0), holding the
@@ -56,8 +58,8 @@ struct LockAttempt {
   // behind it, where there is one.
   std::string problem;
   int system_code = 0;
-  // A stale lock removed on the way, said in one line; empty when none was.
-  std::string removed;
+  // A stale lock removed on the way: pid 0 when none was.
+  StaleLock removed;
 };
 
 // Takes the lock file of device (the path it really has, links resolved) in

@@ -27,6 +27,13 @@ struct DeviceError {
   std::string detail;
 };
 
+// A lock file whose owner no longer ran, removed to take the line: the file,
+// and the pid it named.
+struct StaleLock {
+  std::string path;
+  long pid = 0;
+};
+
 // The system's own words for one of its error codes, as one clause: without
 // the full stop and line break the system may end them with.
 std::string SystemErrorText(int code);

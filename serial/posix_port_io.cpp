@@ -216,7 +216,9 @@ class TerminalDevice : public SerialDevice {
 PosixPortIo::PosixPortIo(std::vector<Line> lines) : DevicePortIo(std::move(lines)) {}
 
 std::unique_ptr<SerialDevice> PosixPortIo::OpenDevice(const std::string& name, DeviceError* why) {
-  std::unique_ptr<LineLock> line = LineLock::Take(name, kLockDirectory, ::getpid(), why);
+  StaleLock removed;
+  std::unique_ptr<LineLock> line = LineLock::Take(name, kLockDirectory, ::getpid(), why, &removed);
+  if (removed.pid != 0) RemovedLock(removed);
   if (line == nullptr) return nullptr;
   // TIOCEXCL turns later opens away, also of programs that honour no lock,
   // but not root's: the lock file and the flock stop those that do.

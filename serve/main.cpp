@@ -23,6 +23,7 @@
 #include "serve/serve_log.h"
 #include "serve/snapshot_json.h"
 #include "serve/unit_worker.h"
+#include "unitrun/run_messages.h"
 
 namespace {
 
@@ -54,6 +55,9 @@ class RunLogger : public UnitObserver {
     std::int64_t& seen = last_logged_[unit.name];
     if (unit.last_run->ended_ms == seen) return;
     seen = unit.last_run->ended_ms;
+    for (const StaleLock& lock : unit.last_run->report.removed_locks) {
+      log_.Line(unit.name + ": " + StaleLockText(lock));
+    }
     std::string line = unit.name + ": " + unit.last_run->said;
     if (unit.status == UnitStatus::kFailed) line += " (tried again at " + IsoTime(unit.next_try_ms) + ")";
     log_.Line(line);

@@ -11,7 +11,7 @@
 namespace {
 
 std::string JoinedLog(const std::string& unit, const std::string& what) {
-  return "unit " + unit + ": " + what;
+  return unit + ": " + what;
 }
 
 // Whether a run that failed left the unit as it was: nothing reached its line.
@@ -73,7 +73,10 @@ void UnitWorker::Start(std::vector<std::string>* log) {
   if (!problem.empty()) log->push_back(JoinedLog(name_, problem + "; starting afresh"));
   observer_.Changed(Snapshot());
   RunResult why;
-  if (!line_.Hold(&why)) {
+  std::vector<StaleLock> removed;
+  const bool held = line_.Hold(&why, &removed);
+  for (const StaleLock& lock : removed) log->push_back(JoinedLog(name_, StaleLockText(lock)));
+  if (!held) {
     log->push_back(JoinedLog(name_, OutcomeText(line_.port().name, line_.port().device, why, 0)));
   }
   thread_ = std::thread(&UnitWorker::Loop, this);

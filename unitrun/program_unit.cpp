@@ -52,9 +52,11 @@ UnitLine::UnitLine(PortToProgram port)
 
 UnitLine::~UnitLine() = default;
 
-bool UnitLine::Hold(RunResult* why) {
+bool UnitLine::Hold(RunResult* why, std::vector<StaleLock>* removed) {
   const std::uint16_t base = UartDriver::BaseFor(kPortIndex);
-  if (io_->Present(base)) return true;
+  const bool present = io_->Present(base);
+  for (StaleLock& lock : io_->TakeRemovedLocks()) removed->push_back(std::move(lock));
+  if (present) return true;
   *why = PortFailure(DeviceError{io_->LastError(base), io_->LastErrorDetail(base)});
   return false;
 }
@@ -65,7 +67,7 @@ UnitReport UnitLine::Program(const std::string& text, const AnsweredFn& answered
   UnitReport report;
   report.port = port_;
   CountingObserver observer(answered, stop_now);
-  if (Hold(&report.result)) {
+  if (Hold(&report.result, &report.removed_locks)) {
     const std::uint16_t base = UartDriver::BaseFor(kPortIndex);
     SteadyClock clock;
     SystemTimeOfDay time_of_day;
@@ -73,6 +75,8 @@ UnitReport UnitLine::Program(const std::string& text, const AnsweredFn& answered
     report.result = RunProgramming(driver, kPortIndex, text, time_of_day, observer);
     if (report.result.port_failed()) report.result.detail = io_->LastErrorDetail(base);
   }
+  // The set-up may have opened a port that went away: its locks too.
+  for (StaleLock& lock : io_->TakeRemovedLocks()) report.removed_locks.push_back(std::move(lock));
   report.exit_status = ExitStatusFor(report.result);
   report.bytes_answered = observer.total();
   report.seconds =

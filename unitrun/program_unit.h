@@ -2,6 +2,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "banner/run_result.h"
 #include "unitrun/port_list.h"
@@ -21,6 +22,7 @@ struct UnitReport {
   int exit_status = 0;
   int bytes_answered = 0;  // bytes that went out and were answered, both frames
   double seconds = 0;      // from opening the port to the end of the run
+  std::vector<StaleLock> removed_locks;  // taken from programs that no longer ran
 };
 
 // The line to one unit, held from the first Hold() or run until the object
@@ -36,7 +38,8 @@ class UnitLine {
   const PortToProgram& port() const { return port_; }
 
   // Opens the line now when it is not open; false with why when it cannot be.
-  bool Hold(RunResult* why);
+  // Stale locks removed on the way are told in removed.
+  bool Hold(RunResult* why, std::vector<StaleLock>* removed);
 
   // Programs the unit with a message text, the same run as the utility's
   // Program button: InitPort, the blank frame, the pause, the message frame,

@@ -108,3 +108,7 @@ std::string OutcomeText(const std::string& port, const std::string& device,
   return UnitText(port, result, place);
 }
 
+std::string StaleLockText(const StaleLock& lock) {
+  return "removed the stale lock " + lock.path + " of pid " + std::to_string(lock.pid) +
+         ", which no longer runs";
+}

@@ -11,3 +11,6 @@
 std::string OutcomeText(const std::string& port, const std::string& device,
                         const RunResult& result, int message_length);
 
+// "removed the stale lock /var/lock/LCK..ttyUSB0 of pid 4711, which no longer runs".
+std::string StaleLockText(const StaleLock& lock);
+

@@ -91,8 +91,13 @@ int main(int argc, char** argv) {
   std::vector<std::unique_ptr<LineLock>> held;
   for (const std::string& device : devices) {
     DeviceError why;
-    std::unique_ptr<LineLock> line =
-        LineLock::Take(device, kLockDirectory, watched != 0 ? watched : getpid(), &why);
+    StaleLock removed;
+    std::unique_ptr<LineLock> line = LineLock::Take(
+        device, kLockDirectory, watched != 0 ? watched : getpid(), &why, &removed);
+    if (removed.pid != 0) {
+      std::fprintf(stderr, "%s: %s\n", program_invocation_short_name,
+                   StaleLockText(removed).c_str());
+    }
     if (line == nullptr) {
       std::fprintf(stderr, "%s: %s\n", program_invocation_short_name,
                    OutcomeText(device, device, PortFailure(why), 0).c_str());

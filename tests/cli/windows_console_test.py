@@ -68,7 +68,7 @@ class WindowsConsoleTest(unittest.TestCase):
         for args, status, said in ((["--port", "COM2", "HELLO"], 3, b"korvel-program: COM2 "),
                                    (["--port", "COM17", "HELLO"], 3, b"COM17 does not exist"),
                                    (["--port", "/dev/ttyS0", "HI"], 2,
-                                    b"--port takes a port such as COM1")):
+                                    b"is no COM port; a port is one such as COM1")):
             with self.subTest(args=args):
                 result = self.run_program(*args)
                 self.assertEqual(result.returncode, status, result.stderr)

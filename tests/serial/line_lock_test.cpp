@@ -150,7 +150,7 @@ TEST_F(LockFileTest, OursHoldsTheOwnersPidForAllToReadAndGoesWhenLetGo) {
     LockAttempt lock = TakeLockFile(dir_, "/dev/ttyUSB0", owner.pid());
     umask(mask);
     ASSERT_EQ(lock.outcome, LockOutcome::kTaken);
-    EXPECT_TRUE(lock.removed.empty());
+    EXPECT_EQ(lock.removed.pid, 0);
     // Nothing else is left: the temporary file it was made as is gone.
     EXPECT_EQ(Entries(), Names{"LCK..ttyUSB0"});
     EXPECT_EQ(Read("LCK..ttyUSB0"), Padded(owner.pid()));
@@ -197,8 +197,8 @@ TEST_F(LockFileTest, AStaleLockIsRemovedSaidInOneLineAndTakenOver) {
     Write("LCK..ttyACM0", contents);
     LockAttempt lock = TakeLockFile(dir_, "/dev/ttyACM0", getpid());
     ASSERT_EQ(lock.outcome, LockOutcome::kTaken) << contents;
-    EXPECT_EQ(lock.removed, "removed the stale lock " + Path("LCK..ttyACM0") + " of pid " +
-                                std::to_string(dead) + ", which no longer runs");
+    EXPECT_EQ(lock.removed.path, Path("LCK..ttyACM0"));
+    EXPECT_EQ(lock.removed.pid, dead);
     EXPECT_EQ(Read("LCK..ttyACM0"), Padded(getpid()));
     EXPECT_EQ(Entries(), Names{"LCK..ttyACM0"});
   }
@@ -246,7 +246,7 @@ TEST_F(LockFileTest, WhatAStrangerPutThereIsNeitherFollowedNorWaitedOnNorTouched
     const LockAttempt attempt = TakeLockFile(dir_, "/dev/ttyS1", getpid());
     EXPECT_EQ(attempt.outcome, LockOutcome::kNotALock);
     EXPECT_EQ(attempt.problem.find(lock + " " + c.said), 0u) << attempt.problem;
-    EXPECT_TRUE(attempt.removed.empty());
+    EXPECT_EQ(attempt.removed.pid, 0);
     EXPECT_EQ(Entries(), before);
     EXPECT_EQ(Read("LCK..ttyS1"), contents);
     EXPECT_EQ(Read("victim"), dead);
@@ -315,7 +315,8 @@ class LineLockTest : public LockDirectoryTest {
   }
 
   std::unique_ptr<LineLock> Take(DeviceError* why) {
-    return LineLock::Take(link_, dir_, getpid(), why);
+    StaleLock removed;
+    return LineLock::Take(link_, dir_, getpid(), why, &removed);
   }
   // Whether another open of the device may take its flock.
   bool FlockFree() {
@@ -353,12 +354,12 @@ TEST_F(LineLockTest, ALockFileThatIsNoneRefusesWithWhatIsWrongAndLeavesTheDevice
 }
 
 TEST_F(LineLockTest, WithoutALockDirectoryTheFlockStillHoldsTheLine) {
-  testing::internal::CaptureStderr();
   DeviceError why;
+  StaleLock removed;
   const std::unique_ptr<LineLock> line =
-      LineLock::Take(link_, Path("no-such-directory"), getpid(), &why);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+      LineLock::Take(link_, Path("no-such-directory"), getpid(), &why, &removed);
   ASSERT_NE(line, nullptr);
+  EXPECT_EQ(removed.pid, 0);
   EXPECT_FALSE(FlockFree());
 }
 
