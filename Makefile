@@ -109,11 +109,13 @@ deb: deps
 
 # korvel-program, korvel-unit, their manual pages and korvel-program's bash
 # completion under PREFIX, from an optimised build of their own that needs
-# only cmake and g++ (no root when PREFIX is yours).
+# only cmake and g++ (no root when PREFIX is yours). Then where they went, and
+# what to do when the shell will not find them there.
 install: deps-native
 	$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DKORVEL_TESTS=OFF >/dev/null
 	$(CMAKE) --build $(BUILD)/release -j $(JOBS) --target korvel-program korvel-unit
 	$(CMAKE) --install $(BUILD)/release --prefix $(PREFIX) --strip
+	@sh buildtools/on-path.sh $(PREFIX)
 
 clean:
 	rm -rf $(BUILD)
