@@ -137,8 +137,7 @@ TEST_F(ProgrammerDialogTest, TypingKeepsEachLineToTheUnitsTwentyEightLoadedTextS
   const std::string loaded(40, 'L');
   Run([&](HWND dlg) {
     HWND edit = ::GetDlgItem(dlg, IDC_MESSAGE);
-    TypeInto(edit, thirty_three + "
-SECOND LINE");
+    TypeInto(edit, thirty_three + "\rSECOND LINE");
     EXPECT_EQ(WindowTextOf(edit), thirty_three.substr(0, 28) + "\r\nSECOND LINE");
 
     // Over a selection, a character replaces what it covers.
@@ -157,7 +156,7 @@ SECOND LINE");
     TypeInto(edit, "-");
     EXPECT_EQ(WindowTextOf(edit), "-ABCDEFGHIJKLMN\r\n+OPQRSTUVWXYZ01");
 
-    // A line set as a loaded file sets it stays as it is: typing more is
+    // A longer line, set as LOAD sets it, stays as it is: typing more is
     // refused, erasing works, and so does typing once it fits.
     Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(loaded.c_str()));
     Select(edit, 40, 40);
