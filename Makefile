@@ -11,8 +11,8 @@ WIN_DIR_x64 = $(BUILD)/win64
 TOOLCHAIN_x86 = mingw-i686
 TOOLCHAIN_x64 = mingw-x86_64
 
-.PHONY: all deps deps-native native asan win win-x86 win-x64 test test-native test-asan test-win \
-        run bench dist deb install clean
+.PHONY: all deps deps-native native asan win win-x86 win-x64 korvel-wine korvel-wine-x86 \
+        korvel-wine-x64 test test-native test-asan test-win run bench dist deb install clean
 
 all: native win
 
@@ -22,8 +22,13 @@ deps:
 deps-native:
 	@sh buildtools/install-deps.sh native
 
+configure_native = $(CMAKE) -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
+configure_win = $(CMAKE) -S . -B $(WIN_DIR_$(1)) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/$(TOOLCHAIN_$(1)).cmake \
+	  -DKORVEL_NATIVE_BUILD=$(abspath $(BUILD))/native >/dev/null
+
 native: deps
-	$(CMAKE) -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	$(configure_native)
 	$(CMAKE) --build $(BUILD)/native -j $(JOBS)
 
 asan: deps
@@ -33,10 +38,21 @@ asan: deps
 win: win-x86 win-x64
 
 win-x86 win-x64: win-%: deps
-	$(CMAKE) -S . -B $(WIN_DIR_$*) -DCMAKE_BUILD_TYPE=Release \
-	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/$(TOOLCHAIN_$*).cmake \
-	  -DKORVEL_NATIVE_BUILD=$(abspath $(BUILD))/native >/dev/null
+	$(call configure_win,$*)
 	$(CMAKE) --build $(WIN_DIR_$*) -j $(JOBS)
+
+# What launcher/korvel-wine runs, and builds when it lacks any of it: korvel.exe
+# of the build that runs here (launcher/wine-arch says which; ARCH=x86 or x64
+# picks one), korvel-unit and line-lock, and nothing else of either build.
+korvel-wine: deps
+	@arch=$(ARCH); [ -n "$$arch" ] || arch=$$(launcher/wine-arch) || exit 1; \
+	$(MAKE) --no-print-directory korvel-wine-$$arch
+
+korvel-wine-x86 korvel-wine-x64: korvel-wine-%: deps
+	$(call configure_win,$*)
+	$(CMAKE) --build $(WIN_DIR_$*) -j $(JOBS) --target korvel
+	$(configure_native)
+	$(CMAKE) --build $(BUILD)/native -j $(JOBS) --target korvel-unit line-lock
 
 test-native: native
 	cd $(BUILD)/native && ctest --output-on-failure
@@ -97,11 +113,13 @@ deb: deps
 
 # korvel-program, korvel-unit, their manual pages and korvel-program's bash
 # completion under PREFIX, from an optimised build of their own that needs
-# only cmake and g++ (no root when PREFIX is yours).
+# only cmake and g++ (no root when PREFIX is yours). Then where they went, and
+# what to do when the shell will not find them there.
 install: deps-native
 	$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DKORVEL_TESTS=OFF >/dev/null
 	$(CMAKE) --build $(BUILD)/release -j $(JOBS) --target korvel-program korvel-unit
 	$(CMAKE) --install $(BUILD)/release --prefix $(PREFIX) --strip
+	@sh buildtools/on-path.sh $(PREFIX)
 
 clean:
 	rm -rf $(BUILD)

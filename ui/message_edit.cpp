@@ -7,7 +7,7 @@ const CMessageEdit::MessageMap CMessageEdit::messageMap = {
 };
 
 void CMessageEdit::OnChar(UINT nChar, UINT nRepCnt, UINT nFlags) {
-  switch (ActionForTypedKey(nChar)) {
+  switch (ActionForTypedKey(nChar, TypingPlaceNow())) {
     case TypedKeyAction::kInsert:
       // Enter makes a line break while another line fits; the control itself
       // refuses it on its last line.
@@ -19,4 +19,20 @@ void CMessageEdit::OnChar(UINT nChar, UINT nRepCnt, UINT nFlags) {
     case TypedKeyAction::kDrop:
       break;
   }
+}
+
+TypingPlace CMessageEdit::TypingPlaceNow() const {
+  DWORD start = 0, end = 0;
+  SendMessageA(EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  const auto line_begins = [this](DWORD at) {
+    const auto line = static_cast<WPARAM>(SendMessageA(EM_LINEFROMCHAR, at));
+    return static_cast<std::size_t>(SendMessageA(EM_LINEINDEX, line));
+  };
+  TypingPlace place;
+  place.selection_start = start;
+  place.selection_end = end;
+  place.start_line_begins = line_begins(start);
+  place.end_line_begins = line_begins(end);
+  place.end_line_length = static_cast<std::size_t>(SendMessageA(EM_LINELENGTH, end));
+  return place;
 }

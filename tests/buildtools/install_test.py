@@ -19,7 +19,7 @@ NOT_FOR_INSTALL = ["wine", "wine64", "wineserver", "i686-w64-mingw32-g++", "x86_
 
 
 class InstallTest(unittest.TestCase):
-    def test_make_install_into_a_users_prefix_needs_only_the_native_toolchain(self):
+    def test_make_install_into_a_users_prefix_needs_only_the_native_toolchain_and_says_where(self):
         with tempfile.TemporaryDirectory(prefix="korvel-install-test-") as work:
             shims, called = os.path.join(work, "shims"), os.path.join(work, "called")
             os.makedirs(shims)
@@ -35,12 +35,13 @@ class InstallTest(unittest.TestCase):
                         'exec /usr/bin/dpkg-query "$@";; esac; done\n'
                         'echo "unknown ok not-installed"\n')
             os.chmod(query, stat.S_IRWXU)
-            environment = dict(os.environ, PATH=shims + os.pathsep + os.environ["PATH"])
-            prefix, build = os.path.join(work, "prefix"), os.path.join(work, "build")
-            result = subprocess.run(["make", "-C", TOP, "install", "PREFIX=" + prefix,
-                                     "BUILD=" + build], env=environment, capture_output=True,
-                                    text=True, timeout=900)
-            self.assertEqual(result.returncode, 0, result.stdout[-2000:] + result.stderr[-2000:])
+            # make install PREFIX=$HOME/.local, for a user whose PATH lacks ~/.local/bin.
+            home = os.path.join(work, "home")
+            os.makedirs(home)
+            environment = dict(os.environ, HOME=home,
+                               PATH=shims + os.pathsep + os.environ["PATH"])
+            prefix, build = os.path.join(home, ".local"), os.path.join(work, "build")
+            result = self.make_install(prefix, build, environment)
             self.assertFalse(os.path.exists(called),
                              "make install called: " + (open(called).read() if
                                                          os.path.exists(called) else ""))
@@ -54,6 +55,36 @@ class InstallTest(unittest.TestCase):
             self.assertTrue(version.stdout.startswith("korvel-program "), version.stdout)
             # No test was built: GoogleTest is not needed for it.
             self.assertFalse(os.path.exists(os.path.join(build, "release", "googletest")))
+
+            # It ends saying that the shell will not find the programs, and
+            # the line it gives for that puts them on PATH.
+            bin_dir = os.path.realpath(os.path.join(prefix, "bin"))
+            self.assertIn("korvel-program and korvel-unit are installed in %s, which is not on "
+                          "your PATH" % bin_dir, result.stdout)
+            self.assertIn('"korvel-program: command not found"', result.stdout)
+            advice = [line.strip() for line in result.stdout.splitlines()
+                      if line.strip().startswith("export PATH=")]
+            self.assertEqual(advice, ['export PATH="$HOME/.local/bin:$PATH"'], result.stdout)
+            def found_by_name(commands):
+                shell = subprocess.run(["sh", "-c", commands + "; command -v korvel-program"],
+                                       env=environment, capture_output=True, text=True)
+                return shell.stdout.strip()
+            self.assertNotEqual(found_by_name(":"), program)
+            self.assertEqual(found_by_name(advice[0]), program)
+
+            # Installed again with the folder on PATH, it says they are found.
+            environment["PATH"] = bin_dir + os.pathsep + environment["PATH"]
+            again = self.make_install(prefix, build, environment)
+            self.assertNotIn("not on your PATH", again.stdout)
+            self.assertIn("korvel-program and korvel-unit are installed in %s, on your PATH"
+                          % bin_dir, again.stdout)
+
+    def make_install(self, prefix, build, environment):
+        result = subprocess.run(["make", "-C", TOP, "install", "PREFIX=" + prefix,
+                                 "BUILD=" + build], env=environment, capture_output=True,
+                                text=True, timeout=900)
+        self.assertEqual(result.returncode, 0, result.stdout[-2000:] + result.stderr[-2000:])
+        return result
 
 
 if __name__ == "__main__":

@@ -76,6 +76,19 @@ class TypedMessage(WindowTest):
         self.program_and_wait(2)
         self.assertEqual(self.session.frames(), [BLANK, message_frame(typed)])
 
+    def test_a_typed_line_stops_at_what_the_unit_shows_and_the_next_line_arrives_whole(self):
+        self.choose_port(kd.PORT1)
+        self.session.click(kd.MESSAGE)
+        self.session.type("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456")  # 33: the last 5 are refused
+        self.session.key("shift+Left")
+        self.session.type("!")                    # replaces the selected 1
+        self.session.key("Return")
+        self.session.type("SECOND LINE, WHOLE")
+        typed = b"ABCDEFGHIJKLMNOPQRSTUVWXYZ0!\r\nSECOND LINE, WHOLE"
+        kd.wait_for(lambda: self.edit_text() == typed, 10, "the edit to show %r" % typed)
+        self.program_and_wait(2)
+        self.assertEqual(self.session.frames(), [BLANK, message_frame(typed)])
+
 
 class LoadedMessage(WindowTest):
     def test_banner_file_loaded_through_the_file_dialog(self):

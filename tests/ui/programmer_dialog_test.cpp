@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
 #include "tests/ui/main_dialog_fixture.h"
@@ -121,6 +122,55 @@ TEST_F(ProgrammerDialogTest, ProgramSendsBothFramesWhileTheBarFillsAndDrops) {
   EXPECT_TRUE(std::any_of(barDrawn.begin(), barDrawn.end(), [](int p) { return p > 0 && p < 60; }));
   EXPECT_LT(barDrawn.size(), 61u);
   EXPECT_EQ(barDrawn.back(), 0);
+}
+
+// Keys typed into the message edit as the keyboard types them, one character
+// message each.
+void TypeInto(HWND edit, const std::string& keys) {
+  for (char key : keys) Send(edit, WM_CHAR, static_cast<unsigned char>(key), 1);
+}
+
+void Select(HWND edit, int start, int end) { Send(edit, EM_SETSEL, start, end); }
+
+TEST_F(ProgrammerDialogTest, TypingKeepsEachLineToTheUnitsTwentyEightLoadedTextStaysAndErases) {
+  const std::string thirty_three = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456";
+  const std::string loaded(40, 'L');
+  Run([&](HWND dlg) {
+    HWND edit = ::GetDlgItem(dlg, IDC_MESSAGE);
+    TypeInto(edit, thirty_three + "\rSECOND LINE");
+    EXPECT_EQ(WindowTextOf(edit), thirty_three.substr(0, 28) + "\r\nSECOND LINE");
+
+    // Over a selection, a character replaces what it covers.
+    Select(edit, 27, 28);
+    TypeInto(edit, "!");
+    // Over the line break, the lines would join: 27 + 1 + 11.
+    Select(edit, 27, 30);
+    TypeInto(edit, "?");
+    EXPECT_EQ(WindowTextOf(edit), thirty_three.substr(0, 27) + "!\r\nSECOND LINE");
+
+    // Enter splits a full line; each part then takes more.
+    Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(thirty_three.substr(0, 28).c_str()));
+    Select(edit, 14, 14);
+    TypeInto(edit, "\r+");
+    Select(edit, 0, 0);
+    TypeInto(edit, "-");
+    EXPECT_EQ(WindowTextOf(edit), "-ABCDEFGHIJKLMN\r\n+OPQRSTUVWXYZ01");
+
+    // A longer line, set as LOAD sets it, stays as it is: typing more is
+    // refused, erasing works, and so does typing once it fits.
+    Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(loaded.c_str()));
+    Select(edit, 40, 40);
+    TypeInto(edit, "X");
+    EXPECT_EQ(WindowTextOf(edit), loaded);
+    TypeInto(edit, "\b");
+    EXPECT_EQ(WindowTextOf(edit), std::string(39, 'L'));
+    Select(edit, 10, 21);  // 10 + 1 + 18
+    TypeInto(edit, "X");
+    EXPECT_EQ(WindowTextOf(edit), std::string(39, 'L'));
+    Select(edit, 10, 22);  // 10 + 1 + 17
+    TypeInto(edit, "X");
+    EXPECT_EQ(WindowTextOf(edit), std::string(10, 'L') + "X" + std::string(17, 'L'));
+  });
 }
 
 TEST(MinimisedIconOriginTest, CentresWithTheOddPixelRightAndDownRoundingTowardZero) {
