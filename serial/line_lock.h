@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "serial/line_holder.h"
 #include "serial/lock_file.h"
 #include "serial/port_error.h"
 
@@ -31,34 +32,15 @@ class LineLock {
 
   LineLock(const LineLock&) = delete;
   LineLock& operator=(const LineLock&) = delete;
-  ~LineLock();
 
   // The open device.
-  int fd() const { return fd_; }
+  int fd() const { return fd_.get(); }
 
  private:
-  LineLock(int fd, LockFile file);
+  LineLock(UniqueFd fd, LockFile file);
 
-  int fd_;
+  // Let go in this order: the device first, for while its lock file is
+  // there, nobody else opens it.
+  UniqueFd fd_;
   LockFile file_;
 };
-
-// The program holding a line, as far as it could be found out: pid 0 when
-// not at all, an empty name when only its pid is known.
-struct LineHolder {
-  pid_t pid = 0;
-  std::string name;
-};
-
-// The process by its pid, named as the system names it (/proc/PID/comm).
-LineHolder HolderOf(pid_t pid);
-
-// "minicom (pid 4711)"; empty when nothing is known.
-std::string HolderText(const LineHolder& holder);
-
-// The pid holding an flock on a file (its file system's device and its inode)
-// by the system's list of locks, as /proc/locks gives it; 0 when none is there.
-pid_t FlockHolderIn(const std::string& locks, dev_t device, ino_t inode);
-
-// What a failed open's errno means to the operator.
-PortProblem ProblemForOpenErrno(int code);

@@ -27,14 +27,7 @@ struct Found {
   pid_t pid = 0;
   std::string problem;
   int system_code = 0;
-  int fd = -1;
-
-  Found() = default;
-  Found(const Found&) = delete;
-  Found& operator=(const Found&) = delete;
-  ~Found() {
-    if (fd >= 0) ::close(fd);
-  }
+  UniqueFd fd;
 };
 
 // Spaces, one to ten digits, then only spaces and line breaks.
@@ -67,9 +60,9 @@ std::string KindOf(mode_t mode) {
 
 void Examine(int directory, const std::string& name, const std::string& path, Found* found) {
   // Non-blocking, so that a named pipe put there does not hold the open up.
-  found->fd =
-      ::openat(directory, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (found->fd < 0) {
+  found->fd.Reset(
+      ::openat(directory, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!found->fd.valid()) {
     if (errno == ENOENT) return;
     found->kind = Found::kNotALock;
     if (errno == ELOOP) {
@@ -82,12 +75,12 @@ void Examine(int directory, const std::string& name, const std::string& path, Fo
   }
   found->kind = Found::kNotALock;
   struct stat status {};
-  if (::fstat(found->fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+  if (::fstat(found->fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
     found->problem = path + " is " + KindOf(status.st_mode) + ", not a lock file" + kRemoveAdvice;
     return;
   }
   char text[kLongestLock + 1];
-  const ssize_t count = ::read(found->fd, text, sizeof text);
+  const ssize_t count = ::read(found->fd.get(), text, sizeof text);
   if (count < 0) {
     found->problem = path + " could not be read";
     found->system_code = errno;
@@ -116,8 +109,8 @@ Removal RemoveStale(int directory, const std::string& name, int fd) {
 }
 
 // Our lock, complete, under a temporary name of its own, ready to be linked
-// into place: its open file, or -1 when the directory is not ours to write.
-int CreateOwnLock(int directory, pid_t owner, std::string* name) {
+// into place: its open file, or none when the directory is not ours to write.
+UniqueFd CreateOwnLock(int directory, pid_t owner, std::string* name) {
   char text[16];
   const int length = std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(owner));
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
@@ -127,22 +120,21 @@ int CreateOwnLock(int directory, pid_t owner, std::string* name) {
     char temporary[40];
     std::snprintf(temporary, sizeof temporary, "LTMP.%d.%08x", static_cast<int>(::getpid()),
                   random);
-    const int fd =
-        ::openat(directory, temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    UniqueFd fd(
+        ::openat(directory, temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (!fd.valid()) {
       if (errno == EEXIST) continue;
-      return -1;
+      return UniqueFd();
     }
     // Readable by every program that checks the line, whatever our umask.
-    if (::fchmod(fd, 0644) != 0 || ::write(fd, text, length) != length) {
-      ::close(fd);
+    if (::fchmod(fd.get(), 0644) != 0 || ::write(fd.get(), text, length) != length) {
       ::unlinkat(directory, temporary, 0);
-      return -1;
+      return UniqueFd();
     }
     *name = temporary;
     return fd;
   }
-  return -1;
+  return UniqueFd();
 }
 
 }  // namespace
@@ -156,16 +148,16 @@ std::string LockFileName(const std::string& device) {
   return "LCK.." + name;
 }
 
-LockFile::LockFile(int directory, int fd, std::string name)
-    : directory_(directory), fd_(fd), name_(std::move(name)) {}
+LockFile::LockFile(UniqueFd directory, UniqueFd fd, std::string name)
+    : directory_(std::move(directory)), fd_(std::move(fd)), name_(std::move(name)) {}
 
 LockFile::LockFile(LockFile&& other) noexcept { *this = std::move(other); }
 
 LockFile& LockFile::operator=(LockFile&& other) noexcept {
   if (this != &other) {
     Remove();
-    directory_ = std::exchange(other.directory_, -1);
-    fd_ = std::exchange(other.fd_, -1);
+    directory_ = std::move(other.directory_);
+    fd_ = std::move(other.fd_);
     name_ = std::move(other.name_);
   }
   return *this;
@@ -174,24 +166,26 @@ LockFile& LockFile::operator=(LockFile&& other) noexcept {
 LockFile::~LockFile() { Remove(); }
 
 void LockFile::Remove() {
-  if (fd_ < 0) return;
-  if (StillThere(directory_, name_, fd_)) ::unlinkat(directory_, name_.c_str(), 0);
-  ::close(fd_);
-  ::close(directory_);
-  fd_ = directory_ = -1;
+  if (!fd_.valid()) return;
+  if (StillThere(directory_.get(), name_, fd_.get())) {
+    ::unlinkat(directory_.get(), name_.c_str(), 0);
+  }
+  fd_.Reset();
+  directory_.Reset();
 }
 
 LockAttempt TakeLockFile(const std::string& directory_path, const std::string& device,
                          pid_t owner) {
   LockAttempt attempt;
-  const int directory = ::open(directory_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (directory < 0) return attempt;  // no lock directory here: nothing to take or honour
+  UniqueFd directory_fd(::open(directory_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!directory_fd.valid()) return attempt;  // no lock directory here: nothing to take or honour
+  const int directory = directory_fd.get();
   const std::string name = LockFileName(device);
   const std::string path = directory_path + "/" + name;
 
   std::string own;
-  int own_fd = CreateOwnLock(directory, owner, &own);
-  bool may_write = own_fd >= 0;
+  UniqueFd own_fd = CreateOwnLock(directory, owner, &own);
+  bool may_write = own_fd.valid();
   bool done = false;
   for (int tries = 0; tries < kAttempts && !done; ++tries) {
     // Linking fails rather than replace what is there: taking the lock and
@@ -199,7 +193,7 @@ LockAttempt TakeLockFile(const std::string& directory_path, const std::string& d
     if (may_write) {
       if (::linkat(directory, own.c_str(), directory, name.c_str(), 0) == 0) {
         attempt.outcome = LockOutcome::kTaken;
-        attempt.file = LockFile(directory, std::exchange(own_fd, -1), name);
+        attempt.file = LockFile(std::move(directory_fd), std::move(own_fd), name);
         break;
       }
       if (errno != EEXIST) may_write = false;
@@ -222,7 +216,7 @@ LockAttempt TakeLockFile(const std::string& directory_path, const std::string& d
         done = true;
         break;
       case Found::kStale:
-        switch (RemoveStale(directory, name, found.fd)) {
+        switch (RemoveStale(directory, name, found.fd.get())) {
           case Removal::kRemoved:
             attempt.removed = StaleLock{path, found.pid};
             break;
@@ -236,7 +230,5 @@ LockAttempt TakeLockFile(const std::string& directory_path, const std::string& d
     }
   }
   if (!own.empty()) ::unlinkat(directory, own.c_str(), 0);
-  if (own_fd >= 0) ::close(own_fd);
-  if (attempt.outcome != LockOutcome::kTaken) ::close(directory);
   return attempt;
 }

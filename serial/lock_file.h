@@ -4,6 +4,7 @@
 #include <string>
 
 #include "serial/port_error.h"
+#include "serial/unique_fd.h"
 
 // A serial line's UUCP lock file, kept the way serial programs on Linux agree
 // to: named LCK.. and the device's path below /dev with each "/" turned into
@@ -24,20 +25,20 @@ std::string LockFileName(const std::string& device);
 class LockFile {
  public:
   LockFile() = default;
-  LockFile(int directory, int fd, std::string name);
+  LockFile(UniqueFd directory, UniqueFd fd, std::string name);
   LockFile(LockFile&& other) noexcept;
   LockFile& operator=(LockFile&& other) noexcept;
   LockFile(const LockFile&) = delete;
   LockFile& operator=(const LockFile&) = delete;
   ~LockFile();
 
-  bool taken() const { return fd_ >= 0; }
+  bool taken() const { return fd_.valid(); }
 
  private:
   void Remove();
 
-  int directory_ = -1;
-  int fd_ = -1;
+  UniqueFd directory_;
+  UniqueFd fd_;
   std::string name_;
 };
 

@@ -37,3 +37,6 @@ struct StaleLock {
 // The system's own words for one of its error codes, as one clause: without
 // the full stop and line break the system may end them with.
 std::string SystemErrorText(int code);
+
+// What a failed open's errno means to the operator (POSIX systems).
+PortProblem ProblemForOpenErrno(int code);
