@@ -1,0 +1,383 @@
+"""The page at / in a real Chromium (Debian's, headless, through chromedriver):
+the token asked once and again when refused, a banner typed and programmed
+into korvel-unit with the run live on the page, inputs that take only what the
+unit can show. Screenshots go to --out. Chromium, chromedriver, korvel-serve
+and korvel-unit are stopped by pid and the scratch folder removed, also when a
+case fails."""
+
+import argparse
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import urllib.request
+
+sys.dont_write_bytecode = True  # no cache beside the sources
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cli"))
+from unit_on_pty import (BLANK, Unit, die_with_test, hex_line, message_frame, padded,  # noqa: E402
+                         wait_for)  # noqa: E402
+
+from selenium import webdriver  # noqa: E402
+from selenium.common.exceptions import TimeoutException  # noqa: E402
+from selenium.webdriver.chrome.service import Service  # noqa: E402
+from selenium.webdriver.common.by import By  # noqa: E402
+from selenium.webdriver.support.ui import WebDriverWait  # noqa: E402
+
+ARGS = None
+TOKEN = "page-test-token-0123456789"
+PHONE = (412, 915)
+NARROW_PHONE = (360, 740)
+DESKTOP = (1280, 900)
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def descendants(pid):
+    """The pids of every process below pid, children first found first."""
+    parents = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                stat = f.read()
+        except OSError:
+            continue
+        # The name in brackets may hold spaces; the parent follows the state.
+        parent = int(stat[stat.rindex(")") + 2:].split()[1])
+        parents.setdefault(parent, []).append(int(entry))
+    found, todo = [], [pid]
+    while todo:
+        for child in parents.get(todo.pop(), []):
+            found.append(child)
+            todo.append(child)
+    return found
+
+
+def stop_pid(pid):
+    try:
+        os.kill(pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+
+
+class Serve:
+    """korvel-serve on a scratch config with one unit; its log in the folder."""
+
+    def __init__(self, binary, work, units):
+        token_file = os.path.join(work, "token")
+        with open(token_file, "w") as f:
+            f.write(TOKEN + "\n")
+        os.chmod(token_file, 0o600)
+        self.port = free_port()
+        config = ['[http]', 'listen = "127.0.0.1:%d"' % self.port,
+                  'token_file = "%s"' % token_file,
+                  '[state]', 'dir = "%s"' % os.path.join(work, "state")]
+        for name, device, title in units:
+            config += ['[[unit]]', 'name = "%s"' % name, 'port = "%s"' % device,
+                       'title = "%s"' % title]
+        path = os.path.join(work, "serve.toml")
+        with open(path, "w") as f:
+            f.write("\n".join(config) + "\n")
+        self.log_path = os.path.join(work, "serve.log")
+        self.log_file = open(self.log_path, "wb")
+        self.process = subprocess.Popen([binary, "--config", path], stdout=self.log_file,
+                                        stderr=subprocess.STDOUT, preexec_fn=die_with_test)
+        self.url = "http://127.0.0.1:%d/" % self.port
+        try:
+            wait_for(lambda: self.ready() or self.process.poll() is not None,
+                     "korvel-serve to listen")
+            if self.process.poll() is not None:
+                raise AssertionError("korvel-serve ended at start:\n" + self.log())
+        except AssertionError:
+            self.kill()
+            raise
+
+    def ready(self):
+        try:
+            with urllib.request.urlopen(self.url + "healthz", timeout=2) as answer:
+                return answer.status == 200
+        except OSError:
+            return False
+
+    def log(self):
+        with open(self.log_path, "rb") as f:
+            return f.read().decode(errors="replace")
+
+    def kill(self):
+        if self.process.poll() is None:
+            self.process.kill()
+        self.process.wait()
+        self.log_file.close()
+
+
+class Browser:
+    """Debian's chromium, headless, through chromedriver, with a profile of
+    its own in the scratch folder."""
+
+    def __init__(self, work, size):
+        options = webdriver.ChromeOptions()
+        options.binary_location = ARGS.chromium
+        for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                     "--no-first-run", "--disable-background-networking",
+                     "--disable-component-update", "--disable-sync", "--disable-breakpad",
+                     "--disable-crash-reporter",
+                     "--disable-dev-shm-usage", "--hide-scrollbars",
+                     "--user-data-dir=" + os.path.join(work, "chromium-profile"),
+                     "--window-size=%d,%d" % size):
+            options.add_argument(flag)
+        service = Service(ARGS.chromedriver, log_path=os.path.join(work, "chromedriver.log"),
+                          popen_kw={"preexec_fn": die_with_test})
+        self.service = service
+        self.driver = None
+        try:
+            self.driver = webdriver.Chrome(service=service, options=options)
+        except Exception:
+            self.stop()
+            raise
+
+    def stop(self):
+        """Chromium and chromedriver, each by pid: the tree below chromedriver
+        is noted before it is asked to quit, and whatever of it remains ends."""
+        process = getattr(self.service, "process", None)
+        if process is None:
+            return
+        below = descendants(process.pid)
+        if self.driver is not None:
+            try:
+                self.driver.quit()
+            except Exception:
+                pass
+        for pid in below + descendants(process.pid):
+            stop_pid(pid)
+        if process.poll() is None:
+            process.kill()
+        process.wait()
+
+
+class PageTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="korvel-page-test-")
+        cls.addClassCleanup(shutil.rmtree, cls.work, True)
+        os.makedirs(ARGS.out, exist_ok=True)
+        cls.units = []
+        for name in ("window", "counter"):
+            folder = os.path.join(cls.work, name)
+            os.mkdir(folder)
+            unit = Unit(ARGS.unit, folder, "--line-speed", "9600")
+            cls.addClassCleanup(unit.kill)
+            cls.units.append(unit)
+        serve = Serve(ARGS.serve, cls.work, [("window", cls.units[0].path, "Shop window"),
+                                             ("counter", cls.units[1].path, "Till counter")])
+        cls.addClassCleanup(serve.kill)
+        cls.serve = serve
+        browser = Browser(cls.work, PHONE)
+        cls.addClassCleanup(browser.stop)
+        cls.driver = browser.driver
+
+    # --- helpers ---
+
+    def shot(self, name):
+        path = os.path.join(ARGS.out, name + ".png")
+        self.driver.save_screenshot(path)
+        return path
+
+    def until(self, condition, what, seconds=15):
+        try:
+            return WebDriverWait(self.driver, seconds, poll_frequency=0.02).until(
+                lambda driver: condition())
+        except TimeoutException:
+            self.shot("timeout")
+            raise AssertionError("timed out waiting for " + what + "; the service's log:\n" +
+                                 self.serve.log())
+
+    def open_page(self, token=None):
+        """The page afresh; with token, as a browser that already keeps it."""
+        self.driver.get(self.serve.url)
+        self.driver.execute_script("localStorage.clear()")
+        if token is not None:
+            self.driver.execute_script("localStorage.setItem('korvel-token', arguments[0])", token)
+        self.driver.get(self.serve.url)
+
+    def visible(self, css):
+        found = self.driver.find_elements(By.CSS_SELECTOR, css)
+        return found[0] if found and found[0].is_displayed() else None
+
+    def sign_in(self, token):
+        field = self.until(lambda: self.visible("input[name=token]"), "the token prompt")
+        field.clear()
+        field.send_keys(token)
+        self.driver.find_element(By.XPATH, "//button[normalize-space()='Save token']").click()
+
+    def card(self, name):
+        return self.until(lambda: self.visible('[data-unit="%s"]' % name), "the unit " + name)
+
+    def display_rows(self, card):
+        return [row.get_attribute("textContent")
+                for row in card.find_elements(By.CSS_SELECTOR, ".panel:not(.wanted) .row")]
+
+    def size(self, width_height):
+        self.driver.set_window_size(*width_height)
+        self.until(lambda: self.driver.execute_script("return innerWidth") <= width_height[0],
+                   "the window to take its size")
+
+    # --- cases ---
+
+    def test_a_banner_typed_on_a_phone_reaches_the_unit_with_the_run_shown_live(self):
+        self.size(PHONE)
+        self.open_page()
+        self.sign_in(TOKEN)
+        card = self.card("window")
+        self.assertIn("Shop window", card.text)
+        self.assertIsNotNone(self.driver.execute_script("return localStorage.getItem('korvel-token')"))
+
+        line1, line2 = card.find_element(By.NAME, "line1"), card.find_element(By.NAME, "line2")
+        line1.clear()
+        line1.send_keys("GRAND OPENING")
+        line2.clear()
+        line2.send_keys("Saturday 10-4 ~ all welcome")
+        self.assertEqual(card.find_element(By.CSS_SELECTOR, ".c1").text, "13/28")
+        self.assertEqual(card.find_element(By.CSS_SELECTOR, ".c2").text, "27/28")
+
+        # Every value the bar takes, as the page sets it from the events.
+        self.driver.execute_script("""
+            const bar = arguments[0].querySelector('progress');
+            window.barSeen = [];
+            const set = Object.getOwnPropertyDescriptor(HTMLProgressElement.prototype, 'value').set;
+            Object.defineProperty(bar, 'value', {
+                get() { return Number(this.getAttribute('value')); },
+                set(v) { window.barSeen.push(Number(v)); set.call(this, v); }});
+        """, card)
+        frames_before = len(self.units[0].frames())
+        card.find_element(By.XPATH, ".//button[normalize-space()='Program']").click()
+        self.until(lambda: self.driver.execute_script(
+            "return arguments[0].querySelector('progress').value", card) > 36,
+            "the bar to move", seconds=10)
+        self.shot("phone-mid-run")
+        self.until(lambda: card.get_attribute("data-status") == "programmed" and
+                   "programmed" in card.find_element(By.CSS_SELECTOR, ".result").text.lower(),
+                   "the page to say programmed")
+
+        frames = self.units[0].frames_after(frames_before + 2)[frames_before:]
+        self.assertEqual(frames, [hex_line(BLANK),
+                                  hex_line(padded(b"GRAND OPENING\r\nSaturday 10-4 ~ all welcome"))])
+        self.assertEqual(self.display_rows(card),
+                         ["GRAND OPENING".ljust(28), "Saturday 10-4 ~ all welcome".ljust(28)])
+        self.assertIn("Programmed", card.find_element(By.CSS_SELECTOR, ".status").text)
+        self.assertEqual(card.find_element(By.CSS_SELECTOR, ".badge").text, "Programmed")
+
+        seen = self.driver.execute_script("return window.barSeen")
+        moving = [v for v in seen if 0 < v < 60]
+        self.assertGreater(len(set(moving)), 10, "the bar moved in steps: %s" % seen)
+        run = [v for v in seen if v > 0]
+        self.assertEqual(run, sorted(run), "the bar only grows during a run: %s" % seen)
+        self.shot("phone-programmed")
+        if ARGS.copy_mid_run:
+            shutil.copyfile(os.path.join(ARGS.out, "phone-mid-run.png"), ARGS.copy_mid_run)
+
+        # Both lines emptied: the display is cleared.
+        line1.clear()
+        line2.clear()
+        card.find_element(By.XPATH, ".//button[normalize-space()='Program']").click()
+        self.until(lambda: self.display_rows(card) == [" " * 28, " " * 28],
+                   "the display to be blank")
+        self.assertEqual(self.units[0].frames_after(frames_before + 4)[-1],
+                         hex_line(message_frame(b"")))
+
+        # The same page on a desktop window.
+        self.size(DESKTOP)
+        self.card("counter")
+        self.shot("desktop")
+
+    def test_the_inputs_take_only_what_the_unit_can_show(self):
+        self.size(PHONE)
+        self.open_page(TOKEN)
+        card = self.card("counter")
+        line1, line2 = card.find_element(By.NAME, "line1"), card.find_element(By.NAME, "line2")
+        line1.clear()
+        line1.send_keys("A" * 28)
+        line1.send_keys("Z")  # a 29th
+        self.assertEqual(line1.get_attribute("value"), "A" * 28)
+        self.assertEqual(card.find_element(By.CSS_SELECTOR, ".c1").text, "28/28")
+        self.assertIn("28 characters at most", card.find_element(By.CSS_SELECTOR, ".refused").text)
+
+        line2.clear()
+        line2.send_keys("caf\u00e9 \u20ac5")
+        self.assertEqual(line2.get_attribute("value"), "caf 5")
+        self.assertEqual(card.find_element(By.CSS_SELECTOR, ".c2").text, "5/28")
+        # Pasted text too: set as a paste would, the input event sees it.
+        self.driver.execute_script("""
+            const input = arguments[0];
+            input.value = 'na\u00efve\\ttext ' + 'x'.repeat(40);
+            input.dispatchEvent(new Event('input', {bubbles: true}));""", line2)
+        self.assertEqual(line2.get_attribute("value"), ("nave" + "text " + "x" * 40)[:28])
+        self.shot("phone-refused")
+
+    def test_a_wrong_token_asks_for_it_again(self):
+        self.size(PHONE)
+        self.open_page()
+        self.sign_in("not-the-token-at-all-0000")
+        self.until(lambda: "refused" in self.driver.find_element(By.ID, "token-why").text,
+                   "the page to say the token was refused")
+        self.assertTrue(self.visible("input[name=token]"))
+        self.assertEqual(self.driver.find_elements(By.CSS_SELECTOR, "[data-unit]"), [])
+        self.assertIsNone(self.driver.execute_script("return localStorage.getItem('korvel-token')"))
+
+        # A kept token the service no longer takes.
+        self.open_page("an-old-token-that-was-changed")
+        self.until(lambda: self.visible("input[name=token]"), "the token prompt")
+        self.shot("phone-token-refused")
+
+        # The right one, then forgotten on purpose.
+        self.sign_in(TOKEN)
+        self.card("window")
+        self.driver.find_element(By.XPATH, "//button[normalize-space()='Forget token']").click()
+        self.until(lambda: self.visible("input[name=token]"), "the token prompt")
+        self.assertIsNone(self.driver.execute_script("return localStorage.getItem('korvel-token')"))
+
+    def test_the_page_fits_a_narrow_phone(self):
+        self.size(NARROW_PHONE)
+        self.open_page(TOKEN)
+        card = self.card("window")
+        overflow = self.driver.execute_script(
+            "return document.documentElement.scrollWidth - document.documentElement.clientWidth")
+        self.assertLessEqual(overflow, 0, "the page scrolls sideways at 360 px")
+        # Each of the 28 cells of a row is inside the card.
+        inside = self.driver.execute_script("""
+            const card = arguments[0].getBoundingClientRect();
+            return [...arguments[0].querySelectorAll('.row')].every(row =>
+                row.children.length === 28 &&
+                row.lastElementChild.getBoundingClientRect().right <= card.right);""", card)
+        self.assertTrue(inside)
+        small = self.driver.execute_script("""
+            return [...arguments[0].querySelectorAll('button, input')]
+                .filter(e => e.getBoundingClientRect().height < 44).length;""", card)
+        self.assertEqual(small, 0, "every button and input is at least 44 px high")
+        self.shot("narrow-phone")
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--serve", required=True)
+    parser.add_argument("--unit", required=True)
+    parser.add_argument("--out", required=True)
+    parser.add_argument("--chromium", default="/usr/bin/chromium")
+    parser.add_argument("--chromedriver", default="/usr/bin/chromedriver")
+    parser.add_argument("--copy-mid-run", help="where to put a copy of the mid-run screenshot")
+    ARGS, rest = parser.parse_known_args()
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
