@@ -301,6 +301,13 @@ function makeCard(unit) {
   card.line2.setAttribute("aria-describedby", id("count2"));
   card.bar.id = id("bar");
   card.bar.setAttribute("aria-label", "Progress of the run");
+  // Enter on the first line goes on to the second, as in the utility's window.
+  card.line1.addEventListener("keydown", (event) => {
+    if (event.key === "Enter") {
+      event.preventDefault();
+      card.line2.focus();
+    }
+  });
   guard(card, card.line1, pick(".c1"), 1);
   guard(card, card.line2, pick(".c2"), 2);
   pick("form.banner").addEventListener("submit", (event) => program(card, event));

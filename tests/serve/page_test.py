@@ -6,6 +6,7 @@ and korvel-unit are stopped by pid and the scratch folder removed, also when a
 case fails."""
 
 import argparse
+import json
 import os
 import shutil
 import signal
@@ -26,6 +27,7 @@ from selenium import webdriver  # noqa: E402
 from selenium.common.exceptions import TimeoutException  # noqa: E402
 from selenium.webdriver.chrome.service import Service  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
+from selenium.webdriver.common.keys import Keys  # noqa: E402
 from selenium.webdriver.support.ui import WebDriverWait  # noqa: E402
 
 ARGS = None
@@ -85,14 +87,18 @@ class Serve:
         for name, device, title in units:
             config += ['[[unit]]', 'name = "%s"' % name, 'port = "%s"' % device,
                        'title = "%s"' % title]
-        path = os.path.join(work, "serve.toml")
-        with open(path, "w") as f:
+        self.binary, self.config = binary, os.path.join(work, "serve.toml")
+        with open(self.config, "w") as f:
             f.write("\n".join(config) + "\n")
         self.log_path = os.path.join(work, "serve.log")
-        self.log_file = open(self.log_path, "wb")
-        self.process = subprocess.Popen([binary, "--config", path], stdout=self.log_file,
-                                        stderr=subprocess.STDOUT, preexec_fn=die_with_test)
         self.url = "http://127.0.0.1:%d/" % self.port
+        self.start()
+
+    def start(self):
+        self.log_file = open(self.log_path, "ab")
+        self.process = subprocess.Popen([self.binary, "--config", self.config],
+                                        stdout=self.log_file, stderr=subprocess.STDOUT,
+                                        preexec_fn=die_with_test)
         try:
             wait_for(lambda: self.ready() or self.process.poll() is not None,
                      "korvel-serve to listen")
@@ -108,6 +114,15 @@ class Serve:
                 return answer.status == 200
         except OSError:
             return False
+
+    def put(self, unit, lines):
+        """A PUT from another client, as a till would send it; its status."""
+        request = urllib.request.Request(
+            self.url + "api/units/%s/banner" % unit, method="PUT",
+            data=json.dumps({"lines": lines}).encode(),
+            headers={"Authorization": "Bearer " + TOKEN, "Content-Type": "application/json"})
+        with urllib.request.urlopen(request, timeout=30) as answer:
+            return answer.status
 
     def log(self):
         with open(self.log_path, "rb") as f:
@@ -207,7 +222,15 @@ class PageTest(unittest.TestCase):
         self.driver.execute_script("localStorage.clear()")
         if token is not None:
             self.driver.execute_script("localStorage.setItem('korvel-token', arguments[0])", token)
-        self.driver.get(self.serve.url)
+        self.reload()
+
+    def reload(self):
+        """The page loaded again in the same tab, as a person's reload does;
+        a new navigation may land in another renderer that has not yet heard
+        of the storage just written."""
+        self.driver.execute_script("window.oldPage = true; location.reload()")
+        self.until(lambda: self.driver.execute_script(
+            "return !window.oldPage && document.readyState === 'complete'"), "the page to load")
 
     def visible(self, css):
         found = self.driver.find_elements(By.CSS_SELECTOR, css)
@@ -223,8 +246,10 @@ class PageTest(unittest.TestCase):
         return self.until(lambda: self.visible('[data-unit="%s"]' % name), "the unit " + name)
 
     def display_rows(self, card):
-        return [row.get_attribute("textContent")
-                for row in card.find_elements(By.CSS_SELECTOR, ".panel:not(.wanted) .row")]
+        # In one script: the page redraws the rows on every change of the unit.
+        return self.driver.execute_script(
+            "return [...arguments[0].querySelectorAll('.panel:not(.wanted) .row')]"
+            ".map(row => row.textContent)", card)
 
     def size(self, width_height):
         self.driver.set_window_size(*width_height)
@@ -243,8 +268,9 @@ class PageTest(unittest.TestCase):
 
         line1, line2 = card.find_element(By.NAME, "line1"), card.find_element(By.NAME, "line2")
         line1.clear()
-        line1.send_keys("GRAND OPENING")
+        line1.send_keys("GRAND OPENING" + Keys.ENTER)  # Enter goes on to the second line
         line2.clear()
+        self.assertEqual(self.driver.switch_to.active_element, line2)
         line2.send_keys("Saturday 10-4 ~ all welcome")
         self.assertEqual(card.find_element(By.CSS_SELECTOR, ".c1").text, "13/28")
         self.assertEqual(card.find_element(By.CSS_SELECTOR, ".c2").text, "27/28")
@@ -285,7 +311,16 @@ class PageTest(unittest.TestCase):
         if ARGS.copy_mid_run:
             shutil.copyfile(os.path.join(ARGS.out, "phone-mid-run.png"), ARGS.copy_mid_run)
 
+        # The token is kept: a reload goes straight to the units, as they are.
+        self.reload()
+        card = self.card("window")
+        self.until(lambda: self.display_rows(card) == ["GRAND OPENING".ljust(28),
+                                                       "Saturday 10-4 ~ all welcome".ljust(28)],
+                   "the display after a reload")
+        self.assertFalse(self.visible("input[name=token]"))
+
         # Both lines emptied: the display is cleared.
+        line1, line2 = card.find_element(By.NAME, "line1"), card.find_element(By.NAME, "line2")
         line1.clear()
         line2.clear()
         card.find_element(By.XPATH, ".//button[normalize-space()='Program']").click()
@@ -344,6 +379,25 @@ class PageTest(unittest.TestCase):
         self.driver.find_element(By.XPATH, "//button[normalize-space()='Forget token']").click()
         self.until(lambda: self.visible("input[name=token]"), "the token prompt")
         self.assertIsNone(self.driver.execute_script("return localStorage.getItem('korvel-token')"))
+
+    def test_the_page_follows_other_clients_and_hears_again_after_a_restart(self):
+        self.size(PHONE)
+        self.open_page(TOKEN)
+        card = self.card("counter")
+        self.until(lambda: "Live" in self.driver.find_element(By.ID, "link").text, "the events")
+        self.assertEqual(self.serve.put("counter", ["OPEN", "till 6 pm"]), 200)
+        self.until(lambda: self.display_rows(card) == ["OPEN".ljust(28), "till 6 pm".ljust(28)],
+                   "the page to show another client's text")
+
+        self.serve.kill()
+        self.until(lambda: "Reconnecting" in self.driver.find_element(By.ID, "link").text,
+                   "the page to notice the service went away")
+        self.serve.start()
+        self.until(lambda: "Live" in self.driver.find_element(By.ID, "link").text,
+                   "the page to hear the events again", seconds=40)
+        self.assertEqual(self.serve.put("counter", ["CLOSED", ""]), 200)
+        self.until(lambda: self.display_rows(card) == ["CLOSED".ljust(28), " " * 28],
+                   "the page to show a change made after the restart")
 
     def test_the_page_fits_a_narrow_phone(self):
         self.size(NARROW_PHONE)
