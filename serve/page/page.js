@@ -119,18 +119,23 @@ function drawDisplay(element, lines, status) {
   }
 }
 
+// "why" is a sentence of its own (korvel-program's words), so the next try follows it as one.
+function whyAndNext(why, nextTry) {
+  const said = /[.!?]$/.test(why) ? why : why + ".";
+  return nextTry ? said + " Next try at " + clock(nextTry) + "." : said;
+}
+
 function statusText(unit) {
-  const next = unit.next_try ? "; next try at " + clock(unit.next_try) : "";
   switch (unit.status) {
     case "programmed":
-      return unit.lines_since ? "Programmed: showing this since " + clock(unit.lines_since)
-                              : "Programmed";
+      return unit.lines_since ? "Programmed: showing this since " + clock(unit.lines_since) + "."
+                              : "Programmed.";
     case "pending":
-      return "Pending: " + (unit.why || "waiting to be programmed") + next;
+      return "Pending: " + whyAndNext(unit.why || "waiting to be programmed", unit.next_try);
     case "programming":
-      return "Programming";
+      return "Programming.";
     case "failed":
-      return "Failed: " + (unit.why || "the last run did not end well") + next;
+      return "Failed: " + whyAndNext(unit.why || "the last run did not end well", unit.next_try);
   }
   return unit.status;
 }

@@ -415,13 +415,15 @@ class PageTest(unittest.TestCase):
         self.until(lambda: self.missing in result.text, "the run's words about the port")
         self.assertIn("bad", result.get_attribute("class"))
         status = card.find_element(By.CSS_SELECTOR, ".status")
-        self.until(lambda: re.match(r"(Pending|Failed): .+; next try at ", status.text),
+        self.until(lambda: re.match(r"(Pending|Failed): .+\. Next try at .+\.$", status.text),
                    "the status to say why and when it tries next")
         self.assertEqual(card.find_element(By.CSS_SELECTOR, ".panel.wanted .row")
                          .get_attribute("textContent"), "PUSH".ljust(28))
+        self.driver.execute_script("arguments[0].scrollIntoView()", card)
         self.shot("desktop-port-away")
 
     def test_the_page_fits_a_narrow_phone(self):
+        self.assertEqual(self.serve.put("window", ["W" * 28, "SATURDAY 10 AM"]), 200)
         self.size(NARROW_PHONE)
         self.open_page(TOKEN)
         card = self.card("window")
