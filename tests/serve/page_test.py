@@ -151,6 +151,7 @@ class Browser:
                      "--user-data-dir=" + os.path.join(work, "chromium-profile"),
                      "--window-size=%d,%d" % size):
             options.add_argument(flag)
+        options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
         service = Service(ARGS.chromedriver, log_path=os.path.join(work, "chromedriver.log"),
                           popen_kw={"preexec_fn": die_with_test})
         self.service = service
@@ -203,6 +204,14 @@ class PageTest(unittest.TestCase):
         browser = Browser(cls.work, PHONE)
         cls.addClassCleanup(browser.stop)
         cls.driver = browser.driver
+
+    def tearDown(self):
+        # A script error or anything the page's policy blocked is a fault of
+        # the page, whatever the case was looking at.
+        faults = [entry["message"] for entry in self.driver.get_log("browser")
+                  if "Content Security Policy" in entry["message"] or
+                  "Uncaught" in entry["message"]]
+        self.assertEqual(faults, [])
 
     # --- helpers ---
 
