@@ -15,14 +15,13 @@ import socket
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 import urllib.request
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cli"))
 from unit_on_pty import (BLANK, Unit, die_with_test, hex_line, message_frame, padded,  # noqa: E402
-                         wait_for)  # noqa: E402
+                         wait_for)
 
 from selenium import webdriver  # noqa: E402
 from selenium.common.exceptions import TimeoutException  # noqa: E402
@@ -32,6 +31,7 @@ from selenium.webdriver.common.keys import Keys  # noqa: E402
 from selenium.webdriver.support.ui import WebDriverWait  # noqa: E402
 
 ARGS = None
+STARTED = []  # how to stop each thing started, also when the run is cut short
 TOKEN = "page-test-token-0123456789"
 PHONE = (412, 915)
 NARROW_PHONE = (360, 740)
@@ -44,9 +44,9 @@ def free_port():
         return s.getsockname()[1]
 
 
-def descendants(pid):
-    """The pids of every process below pid, children first found first."""
-    parents = {}
+def process_table():
+    """{pid: (parent pid, start time)} of every process now."""
+    table = {}
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
             continue
@@ -55,22 +55,35 @@ def descendants(pid):
                 stat = f.read()
         except OSError:
             continue
-        # The name in brackets may hold spaces; the parent follows the state.
-        parent = int(stat[stat.rindex(")") + 2:].split()[1])
-        parents.setdefault(parent, []).append(int(entry))
-    found, todo = [], [pid]
+        # The name in brackets may hold spaces; the fields after it are plain.
+        fields = stat[stat.rindex(")") + 2:].split()
+        table[int(entry)] = (int(fields[1]), int(fields[19]))
+    return table
+
+
+def descendants(pid):
+    """{pid: start time} of every process below pid."""
+    table = process_table()
+    found, todo = {}, [pid]
     while todo:
-        for child in parents.get(todo.pop(), []):
-            found.append(child)
-            todo.append(child)
+        parent = todo.pop()
+        for child, (its_parent, started) in table.items():
+            if its_parent == parent and child not in found:
+                found[child] = started
+                todo.append(child)
     return found
 
 
-def stop_pid(pid):
-    try:
-        os.kill(pid, signal.SIGKILL)
-    except ProcessLookupError:
-        pass
+def stop_processes(started_at):
+    """SIGKILL to each pid that is still the process noted (same start time),
+    never to a process that has taken a freed pid since."""
+    table = process_table()
+    for pid, started in started_at.items():
+        if pid in table and table[pid][1] == started:
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
 
 
 class Serve:
@@ -174,8 +187,8 @@ class Browser:
                 self.driver.quit()
             except Exception:
                 pass
-        for pid in below + descendants(process.pid):
-            stop_pid(pid)
+        below.update(descendants(process.pid))
+        stop_processes(below)
         if process.poll() is None:
             process.kill()
         process.wait()
@@ -183,26 +196,31 @@ class Browser:
 
 class PageTest(unittest.TestCase):
     @classmethod
+    def stop_later(cls, stop, *args):
+        cls.addClassCleanup(stop, *args)
+        STARTED.append((stop, args))
+
+    @classmethod
     def setUpClass(cls):
         cls.work = tempfile.mkdtemp(prefix="korvel-page-test-")
-        cls.addClassCleanup(shutil.rmtree, cls.work, True)
+        cls.stop_later(shutil.rmtree, cls.work, True)
         os.makedirs(ARGS.out, exist_ok=True)
         cls.units = []
         for name in ("window", "counter"):
             folder = os.path.join(cls.work, name)
             os.mkdir(folder)
             unit = Unit(ARGS.unit, folder, "--line-speed", "9600")
-            cls.addClassCleanup(unit.kill)
+            cls.stop_later(unit.kill)
             cls.units.append(unit)
         # The door's adapter is unplugged: its port is not there.
         cls.missing = os.path.join(cls.work, "ttyUSB-unplugged")
         serve = Serve(ARGS.serve, cls.work, [("window", cls.units[0].path, "Shop window"),
                                              ("counter", cls.units[1].path, "Till counter"),
                                              ("door", cls.missing, "Front door")])
-        cls.addClassCleanup(serve.kill)
+        cls.stop_later(serve.kill)
         cls.serve = serve
         browser = Browser(cls.work, PHONE)
-        cls.addClassCleanup(browser.stop)
+        cls.stop_later(browser.stop)
         cls.driver = browser.driver
 
     def tearDown(self):
@@ -463,7 +481,21 @@ def main():
     parser.add_argument("--chromedriver", default="/usr/bin/chromedriver")
     parser.add_argument("--copy-mid-run", help="where to put a copy of the mid-run screenshot")
     ARGS, rest = parser.parse_known_args()
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+    # Stopped from outside (ctest's timeout, a closed terminal): unittest
+    # lets only KeyboardInterrupt end the whole run, and then all stops below.
+    def interrupted(signal_number, frame):
+        raise KeyboardInterrupt
+    signal.signal(signal.SIGTERM, interrupted)
+    signal.signal(signal.SIGHUP, interrupted)
+    try:
+        unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    except KeyboardInterrupt:
+        print("interrupted; stopping what was started", file=sys.stderr)
+        sys.exit(130)
+    finally:
+        for stop, args in reversed(STARTED):
+            stop(*args)
 
 
 if __name__ == "__main__":
