@@ -158,7 +158,6 @@ function showResult(card, words, good) {
 }
 
 function update(card, unit) {
-  card.unit = unit;
   card.title.textContent = unit.title || unit.name;
   card.port.textContent = unit.name + " \u00b7 " + unit.port;
   card.badge.textContent = BADGES[unit.status] || unit.status;
@@ -200,13 +199,13 @@ function guard(card, input, counter, which) {
     const odd = [...event.data].find((ch) => !showable(ch));
     if (odd !== undefined && event.cancelable) {
       event.preventDefault();
-      refuse("\u201c" + odd + "\u201d cannot be shown: the unit shows letters A to Z, digits, " +
-             "space and the signs on a US keyboard.");
+      refuse("\u201c" + odd + "\u201d cannot be shown: the unit shows plain letters, digits, " +
+             "space and the signs of a US keyboard (space to ~).");
     }
   });
   input.addEventListener("input", () => {
     const kept = [...input.value].filter(showable).join("");
-    let fixed = kept.slice(0, WIDTH);
+    const fixed = kept.slice(0, WIDTH);
     if (fixed !== input.value) {
       const caret = input.selectionStart;
       const lost = input.value.length - fixed.length;

@@ -380,6 +380,7 @@ class PageTest(unittest.TestCase):
         line2.clear()
         line2.send_keys("caf\u00e9 \u20ac5")
         self.assertEqual(line2.get_attribute("value"), "caf 5")
+        self.assertIn("space to ~", card.find_element(By.CSS_SELECTOR, ".refused").text)
         self.assertEqual(card.find_element(By.CSS_SELECTOR, ".c2").text, "5/28")
         # Pasted text too: set as a paste would, the input event sees it.
         self.driver.execute_script("""
