@@ -59,7 +59,7 @@ class RunLogger : public UnitObserver {
       log_.Line(unit.name + ": " + StaleLockText(lock));
     }
     std::string line = unit.name + ": " + unit.last_run->said;
-    if (unit.status == UnitStatus::kFailed) line += " (tried again at " + IsoTime(unit.next_try_ms) + ")";
+    if (unit.status == UnitStatus::kFailed) line += " (tries again at " + IsoTime(unit.next_try_ms) + ")";
     log_.Line(line);
   }
 
