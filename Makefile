@@ -79,23 +79,26 @@ dist: win
 	$(CMAKE) -DSOURCE_DIR=$(CURDIR) -DWIN32_BUILD=$(abspath $(WIN_DIR_x86)) \
 	  -DWIN64_BUILD=$(abspath $(WIN_DIR_x64)) -DOUT=$(abspath $(BUILD))/dist -P cmake/dist.cmake
 
-# build/dist/korvel-program_<version>_<arch>.deb, from an optimised build of
-# its own with Debian's flags, all hardening on; lintian must pass it.
+# build/dist/korvel-program_<version>_<arch>.deb (korvel-program, korvel-unit,
+# korvel-serve and its service), from an optimised build of its own with
+# Debian's flags, all hardening on; lintian must pass it.
 # SHA256SUMS then covers it with make dist's archives.
 DEB_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
 deb: deps
 	$(CMAKE) -S . -B $(BUILD)/deb -DCMAKE_BUILD_TYPE=None -DKORVEL_TESTS=OFF \
 	  -DCMAKE_CXX_FLAGS="$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CXXFLAGS)" \
 	  -DCMAKE_EXE_LINKER_FLAGS="$$($(DEB_FLAGS) LDFLAGS)" >/dev/null
-	$(CMAKE) --build $(BUILD)/deb -j $(JOBS) --target korvel-program korvel-unit
+	$(CMAKE) --build $(BUILD)/deb -j $(JOBS) --target korvel-program korvel-unit korvel-serve
 	$(CMAKE) -DSOURCE_DIR=$(CURDIR) -DBUILD=$(abspath $(BUILD))/deb -DOUT=$(abspath $(BUILD))/dist \
 	  -P deb/make-deb.cmake
 
 # korvel-program, korvel-unit, their manual pages and korvel-program's bash
 # completion under PREFIX, from an optimised build of their own that needs
-# only cmake and g++ (no root when PREFIX is yours).
+# only cmake and g++ (no root when PREFIX is yours). korvel-serve and its
+# service come with the package.
 install: deps-native
-	$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DKORVEL_TESTS=OFF >/dev/null
+	$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DKORVEL_TESTS=OFF \
+	  -DKORVEL_SERVE=OFF >/dev/null
 	$(CMAKE) --build $(BUILD)/release -j $(JOBS) --target korvel-program korvel-unit
 	$(CMAKE) --install $(BUILD)/release --prefix $(PREFIX) --strip
 
