@@ -12,7 +12,7 @@ TOOLCHAIN_x86 = mingw-i686
 TOOLCHAIN_x64 = mingw-x86_64
 
 .PHONY: all deps deps-native native asan win win-x86 win-x64 test test-native test-asan test-win \
-        run bench dist deb install clean
+        run serve bench dist deb install clean
 
 all: native win
 
@@ -62,6 +62,13 @@ run: native
 	$(MAKE) --no-print-directory win-$$arch || exit 1; \
 	if [ -n "$$DISPLAY" ]; then launcher/korvel-wine --arch $$arch $(RUN_ARGS); \
 	else launcher/korvel-demo --arch $$arch; fi
+
+# korvel-serve on two simulated units until Ctrl-C, printing the page's address
+# and the token; SERVE_ARGS="--listen 0.0.0.0:8080" for phones on the network.
+serve: deps
+	$(CMAKE) -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	$(CMAKE) --build $(BUILD)/native -j $(JOBS) --target korvel-serve korvel-unit
+	@launcher/korvel-serve-demo --build $(abspath $(BUILD))/native $(SERVE_ARGS)
 
 # The window's runs, in each Windows build this machine runs, headless and on
 # a display; korvel-program's beside the floor of the line; korvel-program
