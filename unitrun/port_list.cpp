@@ -17,10 +17,7 @@ bool Identity(const std::string& name, std::string* device, std::string* identit
     return true;
   }
   NetworkAddress address;
-  if (!ParseNetworkAddress(name, &address, refusal)) {
-    *refusal = "--port " + *refusal;
-    return false;
-  }
+  if (!ParseNetworkAddress(name, &address, refusal)) return false;
   *device = name;
   std::string host = address.host;
   for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -30,13 +27,22 @@ bool Identity(const std::string& name, std::string* device, std::string* identit
 
 }  // namespace
 
+bool PortNamed(const std::string& name, PortToProgram* port, std::string* identity,
+               std::string* refusal) {
+  port->name = name;
+  return Identity(name, &port->device, identity, refusal);
+}
+
 bool PortsToProgram(const std::vector<std::string>& names, std::vector<PortToProgram>* ports,
                     std::string* refusal) {
   std::map<std::string, std::string> named;  // identity -> the name first given for it
   ports->clear();
   for (const std::string& name : names) {
     std::string device, identity;
-    if (!Identity(name, &device, &identity, refusal)) return false;
+    if (!Identity(name, &device, &identity, refusal)) {
+      *refusal = "--port " + *refusal;
+      return false;
+    }
     const auto [first, fresh] = named.emplace(identity, name);
     if (!fresh) {
       *refusal = first->second == name

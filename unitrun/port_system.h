@@ -9,7 +9,7 @@
 // has its file.
 
 // The device a port name leads to: any path on a POSIX system, COMn (any n)
-// on Windows. Refused with what is wrong otherwise.
+// on Windows. Refused with what is wrong otherwise, naming no option.
 bool DeviceForPort(const std::string& port, std::string* device, std::string* refusal);
 
 // The system's serial device played as the UART at base, opened on first use.

@@ -32,7 +32,7 @@ std::string UserName() {
 
 bool DeviceForPort(const std::string& port, std::string* device, std::string* refusal) {
   if (port.empty()) {
-    *refusal = "--port needs a device, such as /dev/ttyUSB0";
+    *refusal = "'' names no device; a port is a device such as /dev/ttyUSB0";
     return false;
   }
   *device = port;

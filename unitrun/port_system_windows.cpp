@@ -15,7 +15,7 @@ bool DeviceForPort(const std::string& port, std::string* device, std::string* re
     ok = i < 3 ? std::toupper(c) == "COM"[i] : std::isdigit(c) != 0;
   }
   if (!ok) {
-    *refusal = "--port takes a port such as COM1 or COM3, not '" + port + "'";
+    *refusal = "'" + port + "' is no COM port; a port is one such as COM1 or COM3";
     return false;
   }
   *device = "\\\\.\\COM" + port.substr(3);

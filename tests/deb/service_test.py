@@ -110,9 +110,8 @@ class ServiceTest(unittest.TestCase):
         # Everything read-only but the lock folder, where korvel-program's
         # line locks are, whichever name the system gives it.
         writable = [p.lstrip("-") for p in self.one("Service", "ReadWritePaths").split()]
+        self.assertLessEqual(set(writable), {"/run/lock", "/var/lock"})
         self.assertIn(os.path.realpath("/var/lock"), [os.path.realpath(p) for p in writable])
-        self.assertEqual(sorted(os.path.realpath(p) for p in writable),
-                         [os.path.realpath("/run/lock")] * len(writable))
         # A private /dev would hold no serial device.
         self.assertNotIn(("Service", "PrivateDevices"), self.unit)
         self.assertEqual(self.one("Service", "RestrictAddressFamilies").split(),
