@@ -12,7 +12,7 @@ TOOLCHAIN_x86 = mingw-i686
 TOOLCHAIN_x64 = mingw-x86_64
 
 .PHONY: all deps deps-native native asan win win-x86 win-x64 korvel-wine korvel-wine-x86 \
-        korvel-wine-x64 test test-native test-asan test-win run bench dist deb install clean
+        korvel-wine-x64 test test-native test-asan test-win run serve bench dist deb install clean
 
 all: native win
 
@@ -79,6 +79,13 @@ run: native
 	if [ -n "$$DISPLAY" ]; then launcher/korvel-wine --arch $$arch $(RUN_ARGS); \
 	else launcher/korvel-demo --arch $$arch; fi
 
+# korvel-serve on two simulated units until Ctrl-C, printing the page's address
+# and the token; SERVE_ARGS="--listen 0.0.0.0:8080" for phones on the network.
+serve: deps
+	$(CMAKE) -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	$(CMAKE) --build $(BUILD)/native -j $(JOBS) --target korvel-serve korvel-unit
+	@launcher/korvel-serve-demo --build $(abspath $(BUILD))/native $(SERVE_ARGS)
+
 # The window's runs, in each Windows build this machine runs, headless and on
 # a display; korvel-program's beside the floor of the line; korvel-program
 # with 1, 8 and 32 units at once; korvel-serve, optimised as it ships, beside
@@ -87,9 +94,9 @@ bench: win native asan
 	bench/korvel-bench
 	bench/korvel-program-bench --native-build $(BUILD)/native
 	bench/korvel-units-bench --native-build $(BUILD)/native
-	$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DKORVEL_TESTS=OFF >/dev/null
-	$(CMAKE) --build $(BUILD)/release -j $(JOBS) --target korvel-program korvel-unit korvel-serve
-	bench/korvel-serve-bench --native-build $(BUILD)/release
+	$(CMAKE) -S . -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DKORVEL_TESTS=OFF >/dev/null
+	$(CMAKE) --build $(BUILD)/bench -j $(JOBS) --target korvel-program korvel-unit korvel-serve
+	bench/korvel-serve-bench --native-build $(BUILD)/bench
 	@echo "The Telnet reader on half a million random and half a million mutated streams, sanitizers on:"
 	KORVEL_TELNET_FUZZ_INPUTS=500000 $(BUILD)/asan/tests/network/network_test \
 	  --gtest_filter='TelnetReaderTest.Random*:TelnetReaderTest.Garbage*' --gtest_brief=1
@@ -99,24 +106,27 @@ dist: win
 	$(CMAKE) -DSOURCE_DIR=$(CURDIR) -DWIN32_BUILD=$(abspath $(WIN_DIR_x86)) \
 	  -DWIN64_BUILD=$(abspath $(WIN_DIR_x64)) -DOUT=$(abspath $(BUILD))/dist -P cmake/dist.cmake
 
-# build/dist/korvel-program_<version>_<arch>.deb, from an optimised build of
-# its own with Debian's flags, all hardening on; lintian must pass it.
+# build/dist/korvel-program_<version>_<arch>.deb (korvel-program, korvel-unit,
+# korvel-serve and its service), from an optimised build of its own with
+# Debian's flags, all hardening on; lintian must pass it.
 # SHA256SUMS then covers it with make dist's archives.
 DEB_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
 deb: deps
 	$(CMAKE) -S . -B $(BUILD)/deb -DCMAKE_BUILD_TYPE=None -DKORVEL_TESTS=OFF \
 	  -DCMAKE_CXX_FLAGS="$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CXXFLAGS)" \
 	  -DCMAKE_EXE_LINKER_FLAGS="$$($(DEB_FLAGS) LDFLAGS)" >/dev/null
-	$(CMAKE) --build $(BUILD)/deb -j $(JOBS) --target korvel-program korvel-unit
+	$(CMAKE) --build $(BUILD)/deb -j $(JOBS) --target korvel-program korvel-unit korvel-serve
 	$(CMAKE) -DSOURCE_DIR=$(CURDIR) -DBUILD=$(abspath $(BUILD))/deb -DOUT=$(abspath $(BUILD))/dist \
 	  -P deb/make-deb.cmake
 
 # korvel-program, korvel-unit, their manual pages and korvel-program's bash
 # completion under PREFIX, from an optimised build of their own that needs
-# only cmake and g++ (no root when PREFIX is yours). Then where they went, and
-# what to do when the shell will not find them there.
+# only cmake and g++ (no root when PREFIX is yours); korvel-serve and its
+# service come with the package. Then where they went, and what to do when the
+# shell will not find them there.
 install: deps-native
-	$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DKORVEL_TESTS=OFF >/dev/null
+	$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DKORVEL_TESTS=OFF \
+	  -DKORVEL_SERVE=OFF >/dev/null
 	$(CMAKE) --build $(BUILD)/release -j $(JOBS) --target korvel-program korvel-unit
 	$(CMAKE) --install $(BUILD)/release --prefix $(PREFIX) --strip
 	@sh buildtools/on-path.sh $(PREFIX)

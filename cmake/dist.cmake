@@ -1,7 +1,8 @@
 # cmake -DSOURCE_DIR=... -DWIN32_BUILD=... -DWIN64_BUILD=... -DOUT=... -P dist.cmake
 # Writes korvel-<version>-win32.zip and korvel-<version>-win64.zip, each a
-# folder with korvel.exe, the command-line korvel-program.exe and a README.txt
-# for Windows users, and SHA256SUMS over them and any Debian package beside.
+# folder with korvel.exe, the command-line korvel-program.exe, a README.txt
+# for Windows users and the licence as LICENSE.txt, and SHA256SUMS over them
+# and any Debian package beside.
 include(${CMAKE_CURRENT_LIST_DIR}/version.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/checksums.cmake)
 korvel_version(version)
@@ -10,9 +11,12 @@ korvel_version(version)
 file(GLOB earlier ${OUT}/korvel-*-win32.zip ${OUT}/korvel-*-win64.zip)
 file(REMOVE_RECURSE ${earlier} ${OUT}/stage)
 file(MAKE_DIRECTORY ${OUT})
-# Windows users read the text in Notepad: CR LF line ends.
+# Windows users read the texts in Notepad: CR LF line ends, and a .txt name
+# that opens there.
 file(READ ${SOURCE_DIR}/docs/windows-readme.txt readme)
 string(REPLACE "\n" "\r\n" readme "${readme}")
+file(READ ${SOURCE_DIR}/LICENSE licence)
+string(REPLACE "\n" "\r\n" licence "${licence}")
 
 foreach(flavour win32 win64)
   if(flavour STREQUAL win32)
@@ -30,10 +34,11 @@ foreach(flavour win32 win64)
     file(COPY ${exe} DESTINATION ${stage})
   endforeach()
   file(WRITE ${stage}/README.txt "${readme}")
+  file(WRITE ${stage}/LICENSE.txt "${licence}")
   # A fixed time stamp: the same build gives the same archive.
   execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${OUT}/${name}.zip --format=zip
                           --mtime=2026-01-01 ${name}/korvel.exe ${name}/korvel-program.exe
-                          ${name}/README.txt
+                          ${name}/README.txt ${name}/LICENSE.txt
                   WORKING_DIRECTORY ${OUT}/stage RESULT_VARIABLE failed)
   if(failed)
     message(FATAL_ERROR "could not write ${OUT}/${name}.zip")

@@ -1,8 +1,8 @@
 # cmake -DSOURCE_DIR=... -DBUILD=... -DOUT=... -P make-deb.cmake
 # Writes OUT/korvel-program_<version>_<arch>.deb from what BUILD, a native
-# build with korvel-program and korvel-unit built, installs under /usr, with
-# the documents Debian wants beside it; lintian must find nothing to say
-# against it. Then SHA256SUMS over it and any archives of make dist beside.
+# build with korvel-program, korvel-unit and korvel-serve built, installs under
+# /usr, with the documents Debian wants beside it and the maintainer scripts of
+# korvel-serve's service; lintian must find nothing to say against it. Then SHA256SUMS over it and any archives of make dist beside.
 include(${SOURCE_DIR}/cmake/version.cmake)
 include(${SOURCE_DIR}/cmake/checksums.cmake)
 korvel_version(version)
@@ -41,7 +41,8 @@ file(MAKE_DIRECTORY ${root}/DEBIAN)
 
 run(${CMAKE_COMMAND} -E env DESTDIR=${root}
     ${CMAKE_COMMAND} --install ${BUILD} --prefix /usr --strip)
-foreach(program korvel-program korvel-unit)
+set(programs korvel-program korvel-unit korvel-serve)
+foreach(program ${programs})
   if(NOT EXISTS ${root}/usr/bin/${program})
     message(FATAL_ERROR "${BUILD} installs no ${program}; build it there first")
   endif()
@@ -53,14 +54,15 @@ file(COPY ${SOURCE_DIR}/README.md ${SOURCE_DIR}/deb/copyright DESTINATION ${doc}
 file(COPY_FILE ${changelog} ${doc}/changelog)
 # Manual pages, the changelog and documents over 4 KiB are kept compressed,
 # without a name or time in the gzip header.
-file(GLOB pages ${root}/usr/share/man/man1/*.1)
+file(GLOB pages ${root}/usr/share/man/man1/*.1 ${root}/usr/share/man/man8/*.8)
 run(gzip -9nf ${pages} ${doc}/changelog ${doc}/README.md)
 
 # Every directory 755, every file 644 but the programs.
 file(CHMOD_RECURSE ${root} FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
      DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                            WORLD_READ WORLD_EXECUTE)
-file(CHMOD ${root}/usr/bin/korvel-program ${root}/usr/bin/korvel-unit
+list(TRANSFORM programs PREPEND ${root}/usr/bin/ OUTPUT_VARIABLE program_files)
+file(CHMOD ${program_files}
      PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                  WORLD_READ WORLD_EXECUTE)
 
@@ -68,8 +70,8 @@ file(CHMOD ${root}/usr/bin/korvel-program ${root}/usr/bin/korvel-unit
 # a source tree.
 file(WRITE ${work}/source/debian/control
      "Source: korvel\n\nPackage: korvel-program\nArchitecture: any\n")
-execute_process(COMMAND dpkg-shlibdeps -O -e${root}/usr/bin/korvel-program
-                        -e${root}/usr/bin/korvel-unit
+list(TRANSFORM program_files PREPEND -e OUTPUT_VARIABLE shlibdeps_programs)
+execute_process(COMMAND dpkg-shlibdeps -O ${shlibdeps_programs}
                 WORKING_DIRECTORY ${work}/source RESULT_VARIABLE failed
                 OUTPUT_VARIABLE shlibs ERROR_VARIABLE errors)
 if(failed OR NOT shlibs MATCHES "shlibs:Depends=([^\n]+)")
@@ -97,6 +99,14 @@ file(WRITE ${root}/DEBIAN/md5sums "${sums}")
 configure_file(${SOURCE_DIR}/deb/control.in ${root}/DEBIAN/control @ONLY)
 file(CHMOD ${root}/DEBIAN/md5sums ${root}/DEBIAN/control
      PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+# korvel-serve's user and service: made, enabled and started on installation,
+# stopped on removal, as debhelper's snippets would.
+foreach(script postinst prerm postrm)
+  file(COPY_FILE ${SOURCE_DIR}/deb/${script} ${root}/DEBIAN/${script})
+  file(CHMOD ${root}/DEBIAN/${script}
+       PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                   WORLD_READ WORLD_EXECUTE)
+endforeach()
 
 # Times no later than the changelog's: the same tree gives the same package.
 run_for(changed dpkg-parsechangelog -l ${changelog} -S Timestamp)

@@ -1,6 +1,6 @@
-"""make dist's packaging (cmake/dist.cmake): both archives with the program and
-the Windows text, named after the version block, and checksums that match
-them and make deb's package beside."""
+"""make dist's packaging (cmake/dist.cmake): both archives with the program,
+the Windows text and the licence, named after the version block, and checksums
+that match them and make deb's package beside."""
 
 import hashlib
 import os
@@ -20,7 +20,7 @@ def version_block():
 
 
 class DistTest(unittest.TestCase):
-    def test_each_build_is_packed_with_its_readme_and_checksummed_with_the_package_beside(self):
+    def test_each_build_is_packed_with_its_texts_and_checksummed_with_the_package_beside(self):
         with tempfile.TemporaryDirectory() as work:
             builds = {}
             for flavour in ("win32", "win64"):
@@ -48,14 +48,20 @@ class DistTest(unittest.TestCase):
                 folder = name[:-len(".zip")]
                 with zipfile.ZipFile(os.path.join(out, name)) as archive:
                     self.assertEqual(sorted(archive.namelist()),
-                                     [folder + "/README.txt", folder + "/korvel-program.exe",
-                                      folder + "/korvel.exe"])
+                                     [folder + "/LICENSE.txt", folder + "/README.txt",
+                                      folder + "/korvel-program.exe", folder + "/korvel.exe"])
                     for program in ("korvel.exe", "korvel-program.exe"):
                         self.assertEqual(archive.read(folder + "/" + program),
                                          b"MZ %s for %s" % (program.encode(), flavour.encode()))
                     readme = archive.read(folder + "/README.txt")
+                    licence = archive.read(folder + "/LICENSE.txt")
                 self.assertIn(b"COM1 or COM2", readme)
-                self.assertNotIn(b"\n", readme.replace(b"\r\n", b""), "Windows line ends")
+                # The licence whole, as the source tree has it, but for its line ends.
+                with open(os.path.join(TOP, "LICENSE"), "rb") as f:
+                    self.assertEqual(licence, f.read().replace(b"\n", b"\r\n"))
+                self.assertIn(b"Copyright (c) 2026 The KORVEL programmer authors", licence)
+                for text in (readme, licence):
+                    self.assertNotIn(b"\n", text.replace(b"\r\n", b""), "Windows line ends")
 
             with open(os.path.join(out, "SHA256SUMS")) as f:
                 sums = dict(reversed(line.split("  ")) for line in f.read().splitlines())

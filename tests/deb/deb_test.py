@@ -1,7 +1,9 @@
-"""make deb's packaging (deb/make-deb.cmake) of this build's korvel-program and
-korvel-unit: the package lintian passes, with the files the README lists,
-programs that run from it unpacked, manual pages that describe every option
-the programs have, and checksums beside make dist's archives."""
+"""make deb's packaging (deb/make-deb.cmake) of this build's korvel-program,
+korvel-unit and korvel-serve: the package lintian passes, with the files the
+README lists, programs that run from it unpacked, manual pages that describe
+every option the programs have, maintainer scripts that make, enable and on
+purge remove korvel-serve's service, and checksums beside make dist's
+archives."""
 
 import argparse
 import gzip
@@ -116,12 +118,16 @@ class PackageTest(unittest.TestCase):
             simulated.wait()
         self.assertIn("|HELLO                       |\n|WORLD                       |", shown)
 
+        serve = os.path.join(root, "usr", "bin", "korvel-serve")
+        version = subprocess.run([serve, "--version"], capture_output=True, text=True)
+        self.assertEqual(version.stdout, "korvel-serve %s\n" % self.version)
+
         # Each manual page describes every option its program's --help lists.
-        for command in (program, unit):
+        for command, section in ((program, "1"), (unit, "1"), (serve, "8")):
             help_text = subprocess.run([command, "--help"], capture_output=True, text=True).stdout
             name = os.path.basename(command)
-            with gzip.open(os.path.join(root, "usr", "share", "man", "man1", name + ".1.gz"),
-                           "rt") as f:
+            with gzip.open(os.path.join(root, "usr", "share", "man", "man" + section,
+                                        "%s.%s.gz" % (name, section)), "rt") as f:
                 page = f.read().replace("\\-", "-")
             for option in set(re.findall(OPTION, help_text)):
                 with self.subTest(program=name, option=option):
@@ -133,6 +139,48 @@ class PackageTest(unittest.TestCase):
             ["bash", "--norc", "-c", "source %s && complete -p korvel-program" % completion],
             capture_output=True, text=True)
         self.assertEqual(registered.stdout.strip(), "complete -F _korvel_program korvel-program")
+
+    def test_the_service_is_made_and_enabled_on_installation_and_goes_on_purge(self):
+        # The maintainer scripts on a root of the test's own (DPKG_ROOT), as
+        # dpkg runs them: nothing of this machine's is touched.
+        root = os.path.join(self.work, "installed")
+        subprocess.run(["dpkg-deb", "--extract", self.deb, root], check=True)
+        scripts = os.path.join(self.work, "scripts")
+        subprocess.run(["dpkg-deb", "--control", self.deb, scripts], check=True)
+        os.makedirs(os.path.join(root, "etc"))
+
+        def run(script, *arguments):
+            result = subprocess.run(
+                [os.path.join(scripts, script)] + list(arguments), capture_output=True,
+                text=True, timeout=60,
+                env=dict(os.environ, DPKG_ROOT=root, DPKG_MAINTSCRIPT_PACKAGE="korvel-program",
+                         DPKG_MAINTSCRIPT_NAME=script))
+            self.assertEqual(result.returncode, 0, script + ": " + result.stdout + result.stderr)
+
+        wanted = os.path.join(root, "etc", "systemd", "system", "multi-user.target.wants",
+                              "korvel-serve.service")
+        run("postinst", "configure")
+        with open(os.path.join(root, "etc", "passwd")) as f:
+            self.assertRegex(f.read(), r"(?m)^korvel:x:\d+:\d+:[^:]*:/var/lib/korvel:")
+        self.assertEqual(os.readlink(wanted), "/usr/lib/systemd/system/korvel-serve.service")
+        # No configuration comes with it: the service waits for the
+        # administrator's, and starts nothing on installation.
+        self.assertFalse(os.path.exists(os.path.join(root, "etc", "korvel")))
+        # Run again, as on an upgrade: still enabled, once.
+        run("postinst", "configure", self.version)
+        self.assertTrue(os.path.islink(wanted))
+
+        state = os.path.join(root, "var", "lib", "korvel")
+        os.makedirs(state)
+        with open(os.path.join(state, "window.json"), "w") as f:
+            f.write("{}")
+        run("prerm", "remove")
+        run("postrm", "remove")
+        self.assertTrue(os.path.exists(state), "the units' texts stay until purge")
+        run("postrm", "purge")
+        self.assertFalse(os.path.lexists(wanted))
+        self.assertFalse(os.path.exists(state))
+        self.assertEqual(os.listdir(os.path.join(root, "etc", "systemd", "system")), [])
 
     def test_checksums_cover_it_with_the_archives_beside(self):
         with open(os.path.join(self.out, "SHA256SUMS")) as f:
@@ -165,6 +213,7 @@ class ChangelogTest(unittest.TestCase):
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("--source", required=True)
-    parser.add_argument("--build", required=True, help="a native build with both programs built")
+    parser.add_argument("--build", required=True,
+                        help="a native build with korvel-program, korvel-unit and korvel-serve built")
     ARGS, rest = parser.parse_known_args()
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)

@@ -1,0 +1,198 @@
+"""korvel-serve stopped by SIGTERM in the middle of a slow run (a simulated unit
+answering each byte 200 ms late on an emulated 9600-baud line): the run stops
+between two bytes, the process exits 0 within 5 s, the unit's line is free for
+korvel-program at once, and korvel-serve started again programs the unit with
+the text it was asked for, since the run was cut short."""
+
+import argparse
+import http.client
+import json
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.dont_write_bytecode = True  # no cache beside the sources
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cli"))
+from unit_on_pty import BLANK, Unit, die_with_test, hex_line, message_frame, wait_for  # noqa: E402
+
+ARGS = None
+TOKEN = "stop-test-token-0123456789"
+WANTED = ["HELLO", "WORLD"]
+FRAME = len(BLANK)
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class Serve:
+    """korvel-serve on a configuration; its log goes to a file."""
+
+    def __init__(self, config, port, log_path):
+        self.port = port
+        self.log_path = log_path
+        with open(log_path, "ab") as log:
+            self.process = subprocess.Popen([ARGS.serve, "--config", config], stdout=log,
+                                            stderr=subprocess.STDOUT, preexec_fn=die_with_test)
+        wait_for(lambda: self.answers() or self.process.poll() is not None,
+                 "korvel-serve to listen", seconds=30)
+        if self.process.poll() is not None:
+            raise AssertionError("korvel-serve ended at start:\n" + self.log())
+
+    def answers(self):
+        try:
+            return self.request("GET", "/healthz")[0] == 200
+        except OSError:
+            return False
+
+    def request(self, method, path, body=None):
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=30)
+        try:
+            headers = {"Authorization": "Bearer " + TOKEN}
+            if body is not None:
+                body = json.dumps(body)
+                headers["Content-Type"] = "application/json"
+            connection.request(method, path, body=body, headers=headers)
+            response = connection.getresponse()
+            data = response.read()
+            if response.getheader("Content-Type", "").startswith("application/json"):
+                data = json.loads(data)
+            return response.status, data
+        finally:
+            connection.close()
+
+    def unit(self):
+        status, unit = self.request("GET", "/api/units/window")
+        assert status == 200, (status, unit)
+        return unit
+
+    def log(self):
+        with open(self.log_path, "rb") as f:
+            return f.read().decode(errors="replace")
+
+    def kill(self):
+        if self.process.poll() is None:
+            self.process.kill()
+        self.process.wait()
+
+
+def locks_held_by(pid):
+    """The lock files in /var/lock that name pid as their owner."""
+    held = []
+    for name in os.listdir("/var/lock"):
+        if not name.startswith("LCK.."):
+            continue
+        try:
+            with open(os.path.join("/var/lock", name)) as f:
+                owner = f.read().strip()
+        except OSError:
+            continue
+        if owner == str(pid):
+            held.append(name)
+    return held
+
+
+class StopTest(unittest.TestCase):
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="korvel-serve-stop-test-")
+        self.addCleanup(shutil.rmtree, self.work, True)
+        unit_folder = os.path.join(self.work, "unit")
+        os.makedirs(unit_folder)
+        self.unit = Unit(ARGS.unit, unit_folder, "--line-speed", "9600", "--answer-delay", "200")
+        self.addCleanup(self.unit.kill)
+
+        token = os.path.join(self.work, "token")
+        with open(token, "w") as f:
+            f.write(TOKEN + "\n")
+        os.chmod(token, 0o600)
+        self.port = free_port()
+        self.config = os.path.join(self.work, "serve.toml")
+        with open(self.config, "w") as f:
+            f.write('[http]\nlisten = "127.0.0.1:%d"\ntoken_file = "%s"\n'
+                    '[state]\ndir = "%s"\n'
+                    '[[unit]]\nname = "window"\nport = "%s"\n'
+                    % (self.port, token, os.path.join(self.work, "state"), self.unit.path))
+
+    def serve(self, log_name):
+        serve = Serve(self.config, self.port, os.path.join(self.work, log_name))
+        self.addCleanup(serve.kill)
+        return serve
+
+    def test_sigterm_mid_run_stops_between_two_bytes_frees_the_line_and_the_text_comes_next_start(self):
+        first = self.serve("first.log")
+        status, body = first.request("PUT", "/api/units/window/banner?wait=0", {"lines": WANTED})
+        self.assertEqual(status, 202, body)
+        self.assertEqual(body["unit"]["wanted"], WANTED)
+        # A few bytes in: the blank frame is on its way, far from its end.
+        wait_for(lambda: len(self.unit.received()) >= 3, "the run to begin", seconds=30)
+
+        asked = time.monotonic()
+        first.process.send_signal(signal.SIGTERM)
+        try:
+            status = first.process.wait(5)
+        except subprocess.TimeoutExpired:
+            self.fail("korvel-serve still runs 5 s after SIGTERM:\n" + first.log())
+        took = time.monotonic() - asked
+        print("korvel-serve exited %.2f s after SIGTERM" % took, file=sys.stderr)
+        self.assertEqual(status, 0, first.log())
+
+        # Nothing went out after the stop, and the run did not get through.
+        received = self.unit.received()
+        time.sleep(0.5)
+        self.assertEqual(self.unit.received(), received)
+        self.assertLess(len(received), FRAME)
+        self.assertEqual(received, BLANK[:len(received)])
+        log = first.log()
+        self.assertIn("stopping (", log)
+        self.assertIn("stopped at byte", log)
+        self.assertTrue(log.rstrip().endswith("korvel-serve: stopped"), log)
+        self.assertEqual(locks_held_by(first.process.pid), [])
+
+        # The line is free: korvel-program programs the unit right away.
+        other = ["ANOTHER", "PROGRAM"]
+        frames_before = len(self.unit.frames())
+        run = subprocess.run([ARGS.program, "--port", self.unit.path] + other,
+                             capture_output=True, text=True, timeout=120)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertEqual(self.unit.frames_after(frames_before + 2)[-1],
+                         hex_line(message_frame(b"ANOTHER\r\nPROGRAM")))
+
+        # Started again, it knows the text it wants and that what the unit
+        # shows is not known, and programs it.
+        second = self.serve("second.log")
+        unit = second.unit()
+        self.assertEqual(unit["wanted"], WANTED)
+        self.assertIsNone(unit["lines"])
+        self.assertIn(unit["status"], ("pending", "programming"))
+        if unit["status"] == "pending":
+            self.assertEqual(unit["why"], "a run was cut short; what it shows is not known")
+        wait_for(lambda: second.unit()["status"] not in ("pending", "programming"),
+                 "the run to end", seconds=90)
+        unit = second.unit()
+        self.assertEqual(unit["status"], "programmed", unit)
+        self.assertEqual(unit["lines"], WANTED)
+        self.assertNotIn("wanted", unit)
+        self.assertEqual(unit["last_run"]["result"], "programmed")
+        frames = self.unit.frames_after(frames_before + 4)
+        self.assertEqual(frames[-2:], [hex_line(BLANK), hex_line(message_frame(b"HELLO\r\nWORLD"))])
+
+        second.process.send_signal(signal.SIGTERM)
+        self.assertEqual(second.process.wait(5), 0, second.log())
+        self.assertEqual(locks_held_by(second.process.pid), [])
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--serve", required=True)
+    parser.add_argument("--unit", required=True)
+    parser.add_argument("--program", required=True)
+    ARGS, rest = parser.parse_known_args()
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
