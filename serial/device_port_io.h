@@ -42,6 +42,11 @@ class DevicePortIo : public PortIo {
   // say it (a serial server's refusal); empty otherwise.
   std::string LastErrorDetail(std::uint16_t base) const;
 
+  // From now on the UART at base is played by this device: the one it had is
+  // closed, and the new one is opened on the next use with the settings last
+  // programmed. A base it does not play is left alone.
+  void LeadTo(std::uint16_t base, const std::string& device);
+
  protected:
   explicit DevicePortIo(std::vector<Line> lines);
 
