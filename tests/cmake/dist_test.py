@@ -54,7 +54,7 @@ class DistTest(unittest.TestCase):
                         self.assertEqual(archive.read(folder + "/" + program),
                                          b"MZ %s for %s" % (program.encode(), flavour.encode()))
                     readme = archive.read(folder + "/README.txt")
-                self.assertIn(b"COM1 or COM2", readme)
+                self.assertIn(b"Port 1 leads to COM1", readme)
                 self.assertNotIn(b"\n", readme.replace(b"\r\n", b""), "Windows line ends")
 
             with open(os.path.join(out, "SHA256SUMS")) as f:
