@@ -40,20 +40,19 @@ void Select(HWND list, const std::string& port) {
   Send(list, CB_SETCURSEL, static_cast<WPARAM>(at));
 }
 
+BOOL CALLBACK GatherStaticText(HWND child, LPARAM gathered) {
+  char kind[16] = {};
+  ::GetClassNameA(child, kind, sizeof kind);
+  if (::lstrcmpiA(kind, "Static") == 0) {
+    *reinterpret_cast<std::string*>(gathered) += WindowTextOf(child);
+  }
+  return TRUE;
+}
+
 // What a message box says: the texts of its static controls.
 std::string BoxText(HWND box) {
   std::string text;
-  ::EnumChildWindows(
-      box,
-      [](HWND child, LPARAM gathered) {
-        char kind[16] = {};
-        ::GetClassNameA(child, kind, sizeof kind);
-        if (::lstrcmpiA(kind, "Static") == 0) {
-          *reinterpret_cast<std::string*>(gathered) += WindowTextOf(child);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&text));
+  ::EnumChildWindows(box, GatherStaticText, reinterpret_cast<LPARAM>(&text));
   return text;
 }
 
