@@ -9,8 +9,9 @@ class CProgrammerApp : public MessageMapped<CProgrammerApp, CWinApp> {
  public:
   CProgrammerApp() = default;
 
-  // Runs the main dialog on COM1/COM2 and returns FALSE: the process ends
-  // when the dialog does.
+  // Runs the main dialog on the COM ports the user chose (COM1 and COM2
+  // unless told otherwise) and returns FALSE: the process ends when the
+  // dialog does.
   BOOL InitInstance() override;
 
   static const MessageMap messageMap;

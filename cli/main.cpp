@@ -7,7 +7,7 @@
 #include "cli/command_line.h"
 #include "cli/dry_run.h"
 #include "unitrun/exit_status.h"
-#include "cli/listed_port.h"
+#include "unitrun/listed_port.h"
 #include "cli/message_text.h"
 #include "unitrun/port_list.h"
 #include "cli/program_units.h"

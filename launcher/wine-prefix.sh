@@ -1,14 +1,16 @@
 #!/bin/sh
-# wine-prefix.sh ARCH PREFIX GRAPHICS [COM1 [COM2]]
+# wine-prefix.sh ARCH PREFIX GRAPHICS [COM1 [COM2 [COMn=TARGET...]]]
 # Makes a private Wine prefix for ARCH (x86 or x64) if it is not there yet and
 # sets its graphics ("null" for headless runs, "x11" for a window on a desktop,
 # "xvfb" for a window on a display without a window manager, where Wine draws
-# the frames itself) and where COM1/COM2 lead ("-" leaves a port unmapped).
+# the frames itself) and where COM1/COM2 and any other port lead ("-" leaves
+# a port unmapped).
 # Wine reads the ports when its server starts. Safe to run again; quiet when
 # nothing changes; says why when the prefix cannot be made.
 set -eu
 KORVEL_WIN_ARCH=$1 WINEPREFIX=$2
 graphics=$3 com1=${4:-} com2=${5:-}
+if [ $# -gt 5 ]; then shift 5; else shift $#; fi
 . "$(dirname "$0")/wine-env.sh"
 
 mkdir -p "$(dirname "$WINEPREFIX")"
@@ -40,7 +42,7 @@ fi
 
 reg() { "$korvel_loader" reg add "$@" /f >/dev/null 2>&1; }
 
-state="classic|$graphics|$com1|$com2"
+state="classic|$graphics|$com1|$com2|$*"
 if [ "$(cat "$WINEPREFIX/.korvel-state" 2>/dev/null)" != "$state" ]; then
   driver=$graphics decorated=Y
   if [ "$graphics" = xvfb ]; then driver=x11 decorated=N; fi
@@ -49,8 +51,8 @@ if [ "$(cat "$WINEPREFIX/.korvel-state" 2>/dev/null)" != "$state" ]; then
   # The classic look the dialogs were laid out for; Wine's own theme also makes
   # every step of the progress bar several times dearer to draw.
   reg 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' /v ThemeActive /d 0
-  for port in COM1 COM2; do
-    eval target=\$$(echo "$port" | tr 'A-Z' 'a-z')
+  for mapping in "COM1=$com1" "COM2=$com2" "$@"; do
+    port=${mapping%%=*} target=${mapping#*=}
     if [ -z "$target" ]; then continue; fi
     if [ "$target" = "-" ]; then target=""; fi
     reg 'HKLM\Software\Wine\Ports' /v "$port" /d "$target"

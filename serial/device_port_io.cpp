@@ -160,3 +160,14 @@ std::string DevicePortIo::LastErrorDetail(std::uint16_t base) const {
   }
   return std::string();
 }
+
+void DevicePortIo::LeadTo(std::uint16_t base, const std::string& device) {
+  for (Port& port : ports_) {
+    if (port.base != base || port.name == device) continue;
+    port.device.reset();
+    port.name = device;
+    port.error = PortError{};
+    port.error_detail.clear();
+    port.receiver_seen_empty = false;
+  }
+}

@@ -46,6 +46,11 @@ class DevicePortIo : public PortIo {
   // The stale locks removed while opening ports since the last call.
   std::vector<StaleLock> TakeRemovedLocks();
 
+  // From now on the UART at base is played by this device: the one it had is
+  // closed, and the new one is opened on the next use with the settings last
+  // programmed. A base it does not play is left alone.
+  void LeadTo(std::uint16_t base, const std::string& device);
+
  protected:
   explicit DevicePortIo(std::vector<Line> lines);
 

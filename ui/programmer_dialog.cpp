@@ -8,6 +8,7 @@
 #include "banner/banner_file.h"
 #include "res/resource.h"
 #include "ui/about_dialog.h"
+#include "ui/ports_dialog.h"
 #include "ui/run_failure_text.h"
 #include "winlayer/paint_dc.h"
 #include "winlayer/resource_text.h"
@@ -46,11 +47,12 @@ const CProgrammerDialog::MessageMap CProgrammerDialog::messageMap = {
 };
 
 CProgrammerDialog::CProgrammerDialog(PortIo& io, MonotonicClock& clock,
-                                     TimeOfDaySource& timeOfDay, CWnd* parent)
+                                     TimeOfDaySource& timeOfDay, PortLeads& leads, CWnd* parent)
     : MessageMapped(IDD_MAIN, parent),
       m_clock(clock),
       m_driver(io, clock),
       m_timeOfDay(timeOfDay),
+      m_leads(leads),
       m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN))) {
   m_driver.SetAnswerWaitWork(this);
 }
@@ -64,13 +66,15 @@ void CProgrammerDialog::DoDataExchange(CDataExchange* pDX) {
 BOOL CProgrammerDialog::OnInitDialog() {
   CDialog::OnInitDialog();
 
+  // The ports dialog's item, then the About item, after a separator; an item
+  // whose text the string table lacks is left out.
   HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE);
   if (systemMenu != nullptr) {
-    char about[256] = {};
-    if (::LoadStringA(::GetModuleHandleA(nullptr), IDS_ABOUT, about, sizeof about) > 0) {
-      ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
-      ::AppendMenuA(systemMenu, MF_STRING, IDM_ABOUT, about);
-    }
+    const std::string ports = LoadResourceString(IDS_PORTS);
+    const std::string about = LoadResourceString(IDS_ABOUT);
+    if (!ports.empty() || !about.empty()) ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+    if (!ports.empty()) ::AppendMenuA(systemMenu, MF_STRING, IDM_PORTS, ports.c_str());
+    if (!about.empty()) ::AppendMenuA(systemMenu, MF_STRING, IDM_ABOUT, about.c_str());
   }
 
   SendMessageA(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
@@ -89,6 +93,9 @@ void CProgrammerDialog::OnSysCommand(UINT nID, LPARAM) {
   if ((nID & kSystemCommandMask) == IDM_ABOUT) {
     CAboutDialog about;
     about.DoModal();
+  } else if ((nID & kSystemCommandMask) == IDM_PORTS) {
+    CPortsDialog ports(m_leads);
+    ports.DoModal();
   } else {
     Default();
   }
@@ -176,7 +183,8 @@ void CProgrammerDialog::OnProgram() {
   m_progress.RedrawNow();
   if (result.ok()) return;
   // The run has already put the bar back to 0; say what stopped it.
-  MessageBoxA(RunFailureText(m_port, result).c_str(), nullptr, MB_OK | MB_ICONWARNING);
+  MessageBoxA(RunFailureText(PortName(m_port, m_leads.Choice()), result).c_str(), nullptr,
+              MB_OK | MB_ICONWARNING);
 }
 
 void CProgrammerDialog::UpdateMessageText() {

@@ -10,6 +10,7 @@
 #include "serial/port_io.h"
 #include "serial/uart_driver.h"
 #include "ui/message_edit.h"
+#include "ui/port_leads.h"
 #include "winlayer/dialog.h"
 #include "winlayer/progress_ctrl.h"
 
@@ -22,12 +23,13 @@ class CProgrammerDialog : public MessageMapped<CProgrammerDialog, CDialog>,
                           private RunObserver, private AnswerWaitWork {
  public:
   // The serial line is reached through io; the clocks time its waits and the
-  // pause between the two frames.
+  // pause between the two frames. leads says which COM port each port button
+  // leads to, and changes it from the ports dialog.
   CProgrammerDialog(PortIo& io, MonotonicClock& clock, TimeOfDaySource& timeOfDay,
-                    CWnd* parent = nullptr);
+                    PortLeads& leads, CWnd* parent = nullptr);
 
   // The message text as last loaded or read for a run, and the chosen port
-  // (0 none yet, 1 COM1, 2 COM2).
+  // (0 none yet, 1 Port 1, 2 Port 2).
   const std::string& message() const { return m_message; }
   std::int32_t port() const { return m_port; }
 
@@ -58,6 +60,7 @@ class CProgrammerDialog : public MessageMapped<CProgrammerDialog, CDialog>,
   MonotonicClock& m_clock;
   UartDriver m_driver;
   TimeOfDaySource& m_timeOfDay;
+  PortLeads& m_leads;
 
   // During a run: the position the bar is yet to be given (-1 none), and
   // when the bar was last drawn.

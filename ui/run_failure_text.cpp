@@ -1,6 +1,7 @@
 #include "ui/run_failure_text.h"
 
 #include "res/resource.h"
+#include "serial/uart_driver.h"
 #include "serial/uart_registers.h"
 #include "winlayer/resource_text.h"
 
@@ -26,13 +27,14 @@ UINT TextFor(const RunResult& result) {
 
 }  // namespace
 
-// Named after the UART the driver picks for the index, so the two never disagree.
-std::string PortName(int port) {
-  return UartDriver::BaseFor(port) == uart::kCom2Base ? "COM2" : "COM1";
+// The button whose UART the driver picks for the index, so the two never
+// disagree.
+std::string PortName(int port, const PortChoice& leads) {
+  return UartDriver::BaseFor(port) == uart::kCom2Base ? leads.port2 : leads.port1;
 }
 
-std::string RunFailureText(int port, const RunResult& result) {
+std::string RunFailureText(const std::string& portName, const RunResult& result) {
   if (result.ok()) return std::string();
   const std::string words = result.system_code != 0 ? SystemErrorText(result.system_code) : "";
-  return FormatResourceString(TextFor(result), {PortName(port), words});
+  return FormatResourceString(TextFor(result), {portName, words});
 }

@@ -3,22 +3,17 @@
 #include <cctype>
 #include <vector>
 
+#include "serial/com_port_name.h"
 #include "serial/comm_port_io.h"
 #include "unitrun/port_system.h"
 
 bool DeviceForPort(const std::string& port, std::string* device, std::string* refusal) {
-  // COM10 and up are reachable only by the device name, so every port goes
-  // by it.
-  bool ok = port.size() > 3 && port.size() <= 7 && port[3] != '0';
-  for (std::size_t i = 0; ok && i < port.size(); ++i) {
-    const auto c = static_cast<unsigned char>(port[i]);
-    ok = i < 3 ? std::toupper(c) == "COM"[i] : std::isdigit(c) != 0;
-  }
-  if (!ok) {
+  std::string name;
+  if (!ComPortName(port, &name)) {
     *refusal = "'" + port + "' is no COM port; a port is one such as COM1 or COM3";
     return false;
   }
-  *device = "\\\\.\\COM" + port.substr(3);
+  *device = ComPortDevice(name);
   return true;
 }
 

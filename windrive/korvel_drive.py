@@ -1,8 +1,8 @@
 """Drives korvel.exe under Wine on an X display as a person would.
 
 A Session starts a display (Xvfb when none is given), the utility through
-launcher/korvel-wine with a simulated unit on COM1, and then clicks, types and
-looks: window-probe tells where each control is and what it shows, xdotool
+launcher/korvel-wine with a simulated unit on COM1 (or on any COM port it is
+told), and then clicks, types and looks: window-probe tells where each control is and what it shows, xdotool
 moves the mouse and presses keys, ImageMagick takes screenshots.
 The unit's byte log and frames file tell what reached the line.
 
@@ -127,7 +127,8 @@ class Session:
 
     def __init__(self, workdir, arch=None, win_build=None,
                  native_build=os.path.join(TOP, "build", "native"), com1="sim", com2="none",
-                 unit_args=(), display=None, prefix=None, exe=None, headless=False):
+                 unit_args=(), display=None, prefix=None, exe=None, headless=False,
+                 other_ports=()):
         self.workdir = os.path.abspath(workdir)
         self.arch = arch or default_arch()
         self.win_build = win_build or os.path.join(
@@ -135,6 +136,8 @@ class Session:
         self.native_build = native_build
         self.exe = exe or os.path.join(self.win_build, "app", "korvel.exe")
         self.com1, self.com2 = com1, com2
+        # More ports beside COM1 and COM2: ("COM5", where) pairs, as korvel-wine's --comN takes them.
+        self.other_ports = list(other_ports)
         self.unit_args = list(unit_args)
         self.display = display
         self.headless = headless
@@ -177,8 +180,9 @@ class Session:
         self._launcher = subprocess.Popen(
             [os.path.join(TOP, "launcher", "korvel-wine"),
              "--headless" if self.headless else "--bare-display", "--arch", self.arch,
-             "--prefix", self.prefix, "--com1", self.com1, "--com2", self.com2,
-             "--wait-ready", ready, "--exe", self.exe,
+             "--prefix", self.prefix, "--com1", self.com1, "--com2", self.com2]
+            + [a for port, where in self.other_ports for a in ("--" + port.lower(), where)]
+            + ["--wait-ready", ready, "--exe", self.exe,
              "--unit", os.path.join(self.native_build, "sim", "korvel-unit", "korvel-unit"),
              "--unit-args", " ".join(shlex.quote(a) for a in unit_args)],
             env=self.env, stdout=self._out, stderr=subprocess.STDOUT, start_new_session=True,
@@ -243,6 +247,23 @@ class Session:
     def __exit__(self, *exc):
         self.stop()
 
+    def application_data(self):
+        """The Windows user's application data folder (%APPDATA%) in the
+        session's Wine prefix, as a path here; the prefix is made first when it
+        is not there yet, so that a file can be put there before the utility
+        starts."""
+        made = subprocess.run([os.path.join(TOP, "launcher", "wine-prefix.sh"), self.arch,
+                               self.prefix, "null" if self.headless else "xvfb"],
+                              capture_output=True, text=True)
+        if made.returncode != 0:
+            raise DriveError("the Wine prefix could not be made: " + made.stderr.strip())
+        users = os.path.join(self.prefix, "drive_c", "users")
+        found = [os.path.join(users, user, "AppData", "Roaming") for user in sorted(os.listdir(users))
+                 if os.path.isdir(os.path.join(users, user, "AppData", "Roaming"))]
+        if len(found) != 1:
+            raise DriveError("no single user's AppData\\Roaming in " + users)
+        return found[0]
+
     # --- looking ----------------------------------------------------------
     def _wine(self, *args, **options):
         """Runs a program in the session's Wine prefix, or with --kill ends them all."""
@@ -280,11 +301,18 @@ class Session:
             raise DriveError("no control %d in %r (window-probe dump: status %d%s)" % (
                 control_id, title, self._last_dump.returncode, ", " + said if said else ""))
 
-    def screenshot(self, path):
-        """The screen cut down to what is on it (the display is black elsewhere)."""
+    def screenshot(self, path, title=None):
+        """The screen cut down to what is on it (the display is black elsewhere),
+        or only the window of that title."""
         if self.headless:
             raise DriveError("a headless session has no screen to take")
-        subprocess.run(["import", "-display", self.display, "-window", "root",
+        window = "root"
+        if title is not None:
+            found = self._xdotool("search", "--onlyvisible", "--name", "^%s$" % title).split()
+            if not found:
+                raise DriveError("no window %r on the screen" % title)
+            window = found[-1]
+        subprocess.run(["import", "-display", self.display, "-window", window,
                         "-trim", "+repage", path], check=True)
 
     def frames(self):

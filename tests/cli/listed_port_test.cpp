@@ -1,4 +1,4 @@
-#include "cli/listed_port.h"
+#include "unitrun/listed_port.h"
 
 #include <gtest/gtest.h>
 

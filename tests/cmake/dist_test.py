@@ -55,7 +55,7 @@ class DistTest(unittest.TestCase):
                                          b"MZ %s for %s" % (program.encode(), flavour.encode()))
                     readme = archive.read(folder + "/README.txt")
                     licence = archive.read(folder + "/LICENSE.txt")
-                self.assertIn(b"COM1 or COM2", readme)
+                self.assertIn(b"Port 1 leads to COM1", readme)
                 # The licence whole, as the source tree has it, but for its line ends.
                 with open(os.path.join(TOP, "LICENSE"), "rb") as f:
                     self.assertEqual(licence, f.read().replace(b"\n", b"\r\n"))

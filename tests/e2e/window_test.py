@@ -18,17 +18,24 @@ TIME_LIMIT_S = 3
 
 
 class WindowTest(unittest.TestCase):
+    com1 = "sim"
     com2 = "none"
+    other_ports = ()
     unit_args = ()
 
     def setUp(self):
         self.dir = os.path.join(kd.ARGS.out, self.id().split(".")[-1])
         shutil.rmtree(self.dir, ignore_errors=True)
         self.session = kd.Session(self.dir, arch=kd.ARGS.arch, win_build=kd.ARGS.win_build,
-                                  native_build=kd.ARGS.native_build, com2=self.com2,
+                                  native_build=kd.ARGS.native_build, com1=self.com1,
+                                  com2=self.com2, other_ports=self.other_ports,
                                   unit_args=self.unit_args,
                                   prefix=os.path.join(kd.ARGS.out, "wineprefix"))
+        self.before_start()
         self.session.start()
+
+    def before_start(self):
+        """What a case sets up before the utility starts."""
 
     def tearDown(self):
         if not self._outcome.success:

@@ -164,4 +164,25 @@ TEST_F(PosixPortIoTest, AWaitForAnAnswerSleepsInsteadOfSpinning) {
   EXPECT_LT(cpu, wall.count() / 4) << "the status reads spun for the whole wait";
 }
 
+TEST_F(PosixPortIoTest, LedToAnotherDeviceTheUartTakesItsSettingsThereAndNothingGoesToTheFirst) {
+  PseudoTerminal other;
+  ASSERT_FALSE(other.path.empty()) << "no second pseudo-terminal";
+  driver_.InitPort(1);
+  io_.LeadTo(kCom1Base, other.path);
+
+  // Opened on its next use, with the line last programmed.
+  EXPECT_TRUE(io_.Present(kCom1Base));
+  const termios line = other.Settings();
+  EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B9600));
+  EXPECT_EQ(line.c_lflag & (ICANON | ECHO), 0u);
+  io_.Out(kCom1Base + kData, 'K');
+  EXPECT_EQ(other.Receive(1), "K");
+  EXPECT_EQ(pty_.Receive(1), "");
+
+  // Led where nothing is, the port is missing, and says so.
+  io_.LeadTo(kCom1Base, "/dev/korvel-test-no-such-line");
+  EXPECT_FALSE(io_.Present(kCom1Base));
+  EXPECT_EQ(io_.LastError(kCom1Base).problem, PortProblem::kNoSuchPort);
+}
+
 }  // namespace

@@ -16,8 +16,29 @@
 #include "sim/sim_bus.h"
 #include "sim/sim_uart16550.h"
 #include "tests/winlayer/modal_script.h"
+#include "ui/port_leads.h"
 #include "ui/programmer_dialog.h"
 #include "winlayer/win_app.h"
+
+// Where the port buttons lead, kept in memory: each choice kept, in order.
+class KeptPortLeads : public PortLeads {
+ public:
+  PortChoice Choice() const override { return choice; }
+  bool Keep(const PortChoice& wanted, unsigned long* systemCode) override {
+    if (refusal != 0) {
+      *systemCode = refusal;
+      return false;
+    }
+    choice = wanted;
+    kept.push_back(wanted);
+    return true;
+  }
+  std::string KeptIn() const override { return "C:\\users\\op\\korvel.ini"; }
+
+  PortChoice choice;
+  std::vector<PortChoice> kept;
+  unsigned long refusal = 0;  // the system's error for every Keep, when not 0
+};
 
 // The main dialog run modally on the test's thread and driven from a second
 // one, with a simulated UART and unit on COM1 and on COM2.
@@ -46,7 +67,8 @@ class MainDialogTest : public ::testing::Test {
   SimUart16550 uart1_{com1_, &clock_}, uart2_{com2_, &clock_};
   SimBus bus_;
   CWinApp app_;
-  CProgrammerDialog dialog_{bus_, clock_, timeOfDay_};
+  KeptPortLeads leads_;
+  CProgrammerDialog dialog_{bus_, clock_, timeOfDay_, leads_};
 };
 
 inline std::vector<std::uint8_t> Bytes(const std::string& text) {

@@ -53,10 +53,13 @@ TEST_F(ProgrammerDialogTest, SystemMenuAboutItemOpensTheAboutBoxForEveryValueMas
   Run([&](HWND dlg) {
     HMENU menu = ::GetSystemMenu(dlg, FALSE);
     const int last = ::GetMenuItemCount(menu) - 1;
-    ASSERT_GE(last, 1);
-    EXPECT_TRUE(::GetMenuState(menu, last - 1, MF_BYPOSITION) & MF_SEPARATOR);
+    ASSERT_GE(last, 2);
+    EXPECT_TRUE(::GetMenuState(menu, last - 2, MF_BYPOSITION) & MF_SEPARATOR);
+    EXPECT_EQ(::GetMenuItemID(menu, last - 1), 0x0020u);
     EXPECT_EQ(::GetMenuItemID(menu, last), 0x0010u);
     char text[64] = {};
+    ::GetMenuStringA(menu, last - 1, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "COM &ports...");
     ::GetMenuStringA(menu, last, text, sizeof text, MF_BYPOSITION);
     EXPECT_STREQ(text, "&About korvel...");
 
@@ -69,7 +72,7 @@ TEST_F(ProgrammerDialogTest, SystemMenuAboutItemOpensTheAboutBoxForEveryValueMas
       EXPECT_FALSE(::IsWindowEnabled(dlg));
       CloseBox(about, dlg);
     }
-    for (UINT command : {0x0000u, 0x0020u, 0x0110u}) {
+    for (UINT command : {0x0000u, 0x0030u, 0x0110u}) {
       SCOPED_TRACE(command);
       Send(dlg, WM_SYSCOMMAND, command);  // a box would hold this until closed
       EXPECT_EQ(FindOwnedWindow(dlg), nullptr);

@@ -20,37 +20,39 @@ RunResult Ended(RunOutcome outcome, int system_code = 0) {
 }
 
 TEST(RunFailureTextTest, EachWayARunStopsHasItsOwnTextNamingThePort) {
+  // Any COM port a button leads to, as the operator knows it.
   const std::string again = " Check the cable and the unit's power, then press Program again.";
   const struct {
     RunResult result;
     std::string text;
   } cases[] = {
-      {Ended(RunOutcome::kNoAnswer), "The unit on COM1 did not answer." + again},
-      {Ended(RunOutcome::kNoCts), "The unit on COM1 did not signal that it was ready." + again},
-      {Ended(RunOutcome::kTransmitterStuck), "COM1 did not finish sending." + again},
-      {Ended(RunOutcome::kReceiverFlooded), "The unit on COM1 kept sending without a pause." + again},
+      {Ended(RunOutcome::kNoAnswer), "The unit on COM12 did not answer." + again},
+      {Ended(RunOutcome::kNoCts), "The unit on COM12 did not signal that it was ready." + again},
+      {Ended(RunOutcome::kTransmitterStuck), "COM12 did not finish sending." + again},
+      {Ended(RunOutcome::kReceiverFlooded),
+       "The unit on COM12 kept sending without a pause." + again},
       {Ended(RunOutcome::kNoSuchPort, ERROR_FILE_NOT_FOUND),
-       "There is no COM1 on this computer. Check the port's number in Device Manager (Ports), "
+       "There is no COM12 on this computer. Check the port's number in Device Manager (Ports), "
        "or choose the other port."},
       {Ended(RunOutcome::kPortInUse, ERROR_BUSY),
-       "COM1 is in use by another program. Close that program, then press Program again."},
+       "COM12 is in use by another program. Close that program, then press Program again."},
       {Ended(RunOutcome::kPortAccessDenied, ERROR_ACCESS_DENIED),
-       "Access to COM1 was denied. Another program may be holding it, or you may not be "
+       "Access to COM12 was denied. Another program may be holding it, or you may not be "
        "allowed to use it."},
       {Ended(RunOutcome::kPortWentAway, ERROR_INVALID_HANDLE),
-       "COM1 went away during the run. If it is a USB adapter, plug it in again, then press "
+       "COM12 went away during the run. If it is a USB adapter, plug it in again, then press "
        "Program again."},
       {Ended(RunOutcome::kPortFailed),
-       "COM1 could not be opened, or was disconnected. Check that the port exists and that no "
+       "COM12 could not be opened, or was disconnected. Check that the port exists and that no "
        "other program is using it."},
   };
   std::set<std::string> seen;
   for (const auto& c : cases) {
-    const std::string text = RunFailureText(1, c.result);
+    const std::string text = RunFailureText("COM12", c.result);
     EXPECT_EQ(text, c.text);
     EXPECT_TRUE(seen.insert(text).second) << "said twice: " << text;
   }
-  EXPECT_EQ(RunFailureText(1, RunResult{}), "");
+  EXPECT_EQ(RunFailureText("COM12", RunResult{}), "");
 }
 
 TEST(RunFailureTextTest, AnyOtherReasonIsGivenInTheSystemsOwnWordsForThePortRun) {
@@ -58,11 +60,20 @@ TEST(RunFailureTextTest, AnyOtherReasonIsGivenInTheSystemsOwnWordsForThePortRun)
   ASSERT_FALSE(words.empty());
   EXPECT_EQ(words.find("error 0x"), std::string::npos) << "the system has words for it";
   EXPECT_NE(words.back(), '.') << "one clause, the sentence is the string table's";
-  EXPECT_EQ(RunFailureText(2, Ended(RunOutcome::kPortFailed, ERROR_INVALID_PARAMETER)),
+  EXPECT_EQ(RunFailureText("COM2", Ended(RunOutcome::kPortFailed, ERROR_INVALID_PARAMETER)),
             "COM2 could not be opened: " + words + ".");
-  // Port index 0 (none chosen yet) is COM1's, as the driver takes it.
-  EXPECT_EQ(RunFailureText(0, Ended(RunOutcome::kNoAnswer)),
-            RunFailureText(1, Ended(RunOutcome::kNoAnswer)));
+}
+
+TEST(RunFailureTextTest, EachPortIndexIsNamedAfterThePortItsButtonLeadsTo) {
+  PortChoice leads;
+  EXPECT_EQ(PortName(1, leads), "COM1");
+  EXPECT_EQ(PortName(2, leads), "COM2");
+  leads.port1 = "COM5";
+  leads.port2 = "COM10";
+  EXPECT_EQ(PortName(1, leads), "COM5");
+  EXPECT_EQ(PortName(2, leads), "COM10");
+  // Port index 0 (none chosen yet) is Port 1's, as the driver takes it.
+  EXPECT_EQ(PortName(0, leads), "COM5");
 }
 
 }  // namespace
