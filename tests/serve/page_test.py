@@ -6,22 +6,17 @@ and korvel-unit are stopped by pid and the scratch folder removed, also when a
 case fails."""
 
 import argparse
-import json
 import os
 import re
 import shutil
 import signal
-import socket
-import subprocess
 import sys
 import tempfile
 import unittest
-import urllib.request
 
 sys.dont_write_bytecode = True  # no cache beside the sources
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cli"))
-from unit_on_pty import (BLANK, Unit, die_with_test, hex_line, message_frame, padded,  # noqa: E402
-                         wait_for)
+from serve_support import TOKEN, Serve, write_config  # noqa: E402
+from unit_on_pty import BLANK, Unit, die_with_test, hex_line, message_frame, padded  # noqa: E402
 
 from selenium import webdriver  # noqa: E402
 from selenium.common.exceptions import TimeoutException  # noqa: E402
@@ -32,16 +27,9 @@ from selenium.webdriver.support.ui import WebDriverWait  # noqa: E402
 
 ARGS = None
 STARTED = []  # how to stop each thing started, also when the run is cut short
-TOKEN = "page-test-token-0123456789"
 PHONE = (412, 915)
 NARROW_PHONE = (360, 740)
 DESKTOP = (1280, 900)
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def process_table():
@@ -84,69 +72,6 @@ def stop_processes(started_at):
                 os.kill(pid, signal.SIGKILL)
             except ProcessLookupError:
                 pass
-
-
-class Serve:
-    """korvel-serve on a scratch config with one unit; its log in the folder."""
-
-    def __init__(self, binary, work, units):
-        token_file = os.path.join(work, "token")
-        with open(token_file, "w") as f:
-            f.write(TOKEN + "\n")
-        os.chmod(token_file, 0o600)
-        self.port = free_port()
-        config = ['[http]', 'listen = "127.0.0.1:%d"' % self.port,
-                  'token_file = "%s"' % token_file,
-                  '[state]', 'dir = "%s"' % os.path.join(work, "state")]
-        for name, device, title in units:
-            config += ['[[unit]]', 'name = "%s"' % name, 'port = "%s"' % device,
-                       'title = "%s"' % title]
-        self.binary, self.config = binary, os.path.join(work, "serve.toml")
-        with open(self.config, "w") as f:
-            f.write("\n".join(config) + "\n")
-        self.log_path = os.path.join(work, "serve.log")
-        self.url = "http://127.0.0.1:%d/" % self.port
-        self.start()
-
-    def start(self):
-        self.log_file = open(self.log_path, "ab")
-        self.process = subprocess.Popen([self.binary, "--config", self.config],
-                                        stdout=self.log_file, stderr=subprocess.STDOUT,
-                                        preexec_fn=die_with_test)
-        try:
-            wait_for(lambda: self.ready() or self.process.poll() is not None,
-                     "korvel-serve to listen")
-            if self.process.poll() is not None:
-                raise AssertionError("korvel-serve ended at start:\n" + self.log())
-        except AssertionError:
-            self.kill()
-            raise
-
-    def ready(self):
-        try:
-            with urllib.request.urlopen(self.url + "healthz", timeout=2) as answer:
-                return answer.status == 200
-        except OSError:
-            return False
-
-    def put(self, unit, lines):
-        """A PUT from another client, as a till would send it; its status."""
-        request = urllib.request.Request(
-            self.url + "api/units/%s/banner" % unit, method="PUT",
-            data=json.dumps({"lines": lines}).encode(),
-            headers={"Authorization": "Bearer " + TOKEN, "Content-Type": "application/json"})
-        with urllib.request.urlopen(request, timeout=30) as answer:
-            return answer.status
-
-    def log(self):
-        with open(self.log_path, "rb") as f:
-            return f.read().decode(errors="replace")
-
-    def kill(self):
-        if self.process.poll() is None:
-            self.process.kill()
-        self.process.wait()
-        self.log_file.close()
 
 
 class Browser:
@@ -214,9 +139,10 @@ class PageTest(unittest.TestCase):
             cls.units.append(unit)
         # The door's adapter is unplugged: its port is not there.
         cls.missing = os.path.join(cls.work, "ttyUSB-unplugged")
-        serve = Serve(ARGS.serve, cls.work, [("window", cls.units[0].path, "Shop window"),
-                                             ("counter", cls.units[1].path, "Till counter"),
-                                             ("door", cls.missing, "Front door")])
+        serve = Serve(ARGS.serve, *write_config(cls.work, [
+            ("window", cls.units[0].path, "Shop window"),
+            ("counter", cls.units[1].path, "Till counter"),
+            ("door", cls.missing, "Front door")]))
         cls.stop_later(serve.kill)
         cls.serve = serve
         browser = Browser(cls.work, PHONE)
@@ -417,7 +343,7 @@ class PageTest(unittest.TestCase):
         self.open_page(TOKEN)
         card = self.card("counter")
         self.until(lambda: "Live" in self.driver.find_element(By.ID, "link").text, "the events")
-        self.assertEqual(self.serve.put("counter", ["OPEN", "till 6 pm"]), 200)
+        self.assertEqual(self.serve.put("counter", ["OPEN", "till 6 pm"])[0], 200)
         self.until(lambda: self.display_rows(card) == ["OPEN".ljust(28), "till 6 pm".ljust(28)],
                    "the page to show another client's text")
 
@@ -427,7 +353,7 @@ class PageTest(unittest.TestCase):
         self.serve.start()
         self.until(lambda: "Live" in self.driver.find_element(By.ID, "link").text,
                    "the page to hear the events again", seconds=40)
-        self.assertEqual(self.serve.put("counter", ["CLOSED", ""]), 200)
+        self.assertEqual(self.serve.put("counter", ["CLOSED", ""])[0], 200)
         self.until(lambda: self.display_rows(card) == ["CLOSED".ljust(28), " " * 28],
                    "the page to show a change made after the restart")
 
@@ -451,7 +377,7 @@ class PageTest(unittest.TestCase):
         self.shot("desktop-port-away")
 
     def test_the_page_fits_a_narrow_phone(self):
-        self.assertEqual(self.serve.put("window", ["W" * 28, "SATURDAY 10 AM"]), 200)
+        self.assertEqual(self.serve.put("window", ["W" * 28, "SATURDAY 10 AM"])[0], 200)
         self.size(NARROW_PHONE)
         self.open_page(TOKEN)
         card = self.card("window")

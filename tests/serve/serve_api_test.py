@@ -9,7 +9,6 @@ import json
 import os
 import random
 import shutil
-import signal
 import socket
 import ssl
 import subprocess

@@ -5,12 +5,9 @@ korvel-program at once, and korvel-serve started again programs the unit with
 the text it was asked for, since the run was cut short."""
 
 import argparse
-import http.client
-import json
 import os
 import shutil
 import signal
-import socket
 import subprocess
 import sys
 import tempfile
@@ -18,86 +15,12 @@ import time
 import unittest
 
 sys.dont_write_bytecode = True  # no cache beside the sources
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cli"))
-from unit_on_pty import BLANK, Unit, die_with_test, hex_line, message_frame, wait_for  # noqa: E402
+from serve_support import Serve, locks_held_by, write_config  # noqa: E402
+from unit_on_pty import BLANK, Unit, hex_line, message_frame, wait_for  # noqa: E402
 
 ARGS = None
-TOKEN = "stop-test-token-0123456789"
 WANTED = ["HELLO", "WORLD"]
 FRAME = len(BLANK)
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-class Serve:
-    """korvel-serve on a configuration; its log goes to a file."""
-
-    def __init__(self, config, port, log_path):
-        self.port = port
-        self.log_path = log_path
-        with open(log_path, "ab") as log:
-            self.process = subprocess.Popen([ARGS.serve, "--config", config], stdout=log,
-                                            stderr=subprocess.STDOUT, preexec_fn=die_with_test)
-        wait_for(lambda: self.answers() or self.process.poll() is not None,
-                 "korvel-serve to listen", seconds=30)
-        if self.process.poll() is not None:
-            raise AssertionError("korvel-serve ended at start:\n" + self.log())
-
-    def answers(self):
-        try:
-            return self.request("GET", "/healthz")[0] == 200
-        except OSError:
-            return False
-
-    def request(self, method, path, body=None):
-        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=30)
-        try:
-            headers = {"Authorization": "Bearer " + TOKEN}
-            if body is not None:
-                body = json.dumps(body)
-                headers["Content-Type"] = "application/json"
-            connection.request(method, path, body=body, headers=headers)
-            response = connection.getresponse()
-            data = response.read()
-            if response.getheader("Content-Type", "").startswith("application/json"):
-                data = json.loads(data)
-            return response.status, data
-        finally:
-            connection.close()
-
-    def unit(self):
-        status, unit = self.request("GET", "/api/units/window")
-        assert status == 200, (status, unit)
-        return unit
-
-    def log(self):
-        with open(self.log_path, "rb") as f:
-            return f.read().decode(errors="replace")
-
-    def kill(self):
-        if self.process.poll() is None:
-            self.process.kill()
-        self.process.wait()
-
-
-def locks_held_by(pid):
-    """The lock files in /var/lock that name pid as their owner."""
-    held = []
-    for name in os.listdir("/var/lock"):
-        if not name.startswith("LCK.."):
-            continue
-        try:
-            with open(os.path.join("/var/lock", name)) as f:
-                owner = f.read().strip()
-        except OSError:
-            continue
-        if owner == str(pid):
-            held.append(name)
-    return held
 
 
 class StopTest(unittest.TestCase):
@@ -109,26 +32,16 @@ class StopTest(unittest.TestCase):
         self.unit = Unit(ARGS.unit, unit_folder, "--line-speed", "9600", "--answer-delay", "200")
         self.addCleanup(self.unit.kill)
 
-        token = os.path.join(self.work, "token")
-        with open(token, "w") as f:
-            f.write(TOKEN + "\n")
-        os.chmod(token, 0o600)
-        self.port = free_port()
-        self.config = os.path.join(self.work, "serve.toml")
-        with open(self.config, "w") as f:
-            f.write('[http]\nlisten = "127.0.0.1:%d"\ntoken_file = "%s"\n'
-                    '[state]\ndir = "%s"\n'
-                    '[[unit]]\nname = "window"\nport = "%s"\n'
-                    % (self.port, token, os.path.join(self.work, "state"), self.unit.path))
+        self.config, self.port = write_config(self.work, [("window", self.unit.path, "")])
 
     def serve(self, log_name):
-        serve = Serve(self.config, self.port, os.path.join(self.work, log_name))
+        serve = Serve(ARGS.serve, self.config, self.port, os.path.join(self.work, log_name))
         self.addCleanup(serve.kill)
         return serve
 
     def test_sigterm_mid_run_stops_between_two_bytes_frees_the_line_and_the_text_comes_next_start(self):
         first = self.serve("first.log")
-        status, body = first.request("PUT", "/api/units/window/banner?wait=0", {"lines": WANTED})
+        status, _, body = first.put("window", WANTED, wait=False)
         self.assertEqual(status, 202, body)
         self.assertEqual(body["unit"]["wanted"], WANTED)
         # A few bytes in: the blank frame is on its way, far from its end.
@@ -168,15 +81,15 @@ class StopTest(unittest.TestCase):
         # Started again, it knows the text it wants and that what the unit
         # shows is not known, and programs it.
         second = self.serve("second.log")
-        unit = second.unit()
+        unit = second.unit("window")
         self.assertEqual(unit["wanted"], WANTED)
         self.assertIsNone(unit["lines"])
         self.assertIn(unit["status"], ("pending", "programming"))
         if unit["status"] == "pending":
             self.assertEqual(unit["why"], "a run was cut short; what it shows is not known")
-        wait_for(lambda: second.unit()["status"] not in ("pending", "programming"),
+        wait_for(lambda: second.unit("window")["status"] not in ("pending", "programming"),
                  "the run to end", seconds=90)
-        unit = second.unit()
+        unit = second.unit("window")
         self.assertEqual(unit["status"], "programmed", unit)
         self.assertEqual(unit["lines"], WANTED)
         self.assertNotIn("wanted", unit)

@@ -45,12 +45,18 @@ def write_config(work, units, extra=""):
 class Serve:
     """korvel-serve on a config; its log is kept in a file beside it."""
 
-    def __init__(self, binary, config, port):
-        self.port = port
-        self.log_path = config + ".log"
+    def __init__(self, binary, config, port, log_path=None):
+        self.binary, self.config, self.port = binary, config, port
+        self.url = "http://127.0.0.1:%d/" % port
+        self.log_path = log_path or config + ".log"
+        self.start()
+
+    def start(self):
+        """Starts it (again) and waits until it listens."""
         self.log_file = open(self.log_path, "ab")
-        self.process = subprocess.Popen([binary, "--config", config], stdout=self.log_file,
-                                        stderr=subprocess.STDOUT, preexec_fn=die_with_test)
+        self.process = subprocess.Popen([self.binary, "--config", self.config],
+                                        stdout=self.log_file, stderr=subprocess.STDOUT,
+                                        preexec_fn=die_with_test)
         try:
             wait_for(lambda: self.ready() or self.process.poll() is not None,
                      "korvel-serve to listen")
@@ -115,6 +121,22 @@ class Serve:
             self.stop()
         self.process.wait()
         self.log_file.close()
+
+
+def locks_held_by(pid):
+    """The lock files in /var/lock that name pid as their owner."""
+    held = []
+    for name in os.listdir("/var/lock"):
+        if not name.startswith("LCK.."):
+            continue
+        try:
+            with open(os.path.join("/var/lock", name)) as f:
+                owner = f.read().strip()
+        except OSError:
+            continue
+        if owner == str(pid):
+            held.append(name)
+    return held
 
 
 def wait_until(condition, what, seconds=15):
