@@ -7,36 +7,63 @@ namespace {
 // The blank frame fills the bar's first half, the message frame its second.
 constexpr int kMessageBarBase = kFrameSize / 2;
 
+// Tells the observer of each wait of one byte, and gives the wait up when it
+// asks the run to stop.
+class ByteWaitWatch : public WaitWatch {
+ public:
+  ByteWaitWatch(RunObserver& observer, RunPhase phase) : observer_(observer), phase_(phase) {}
+
+  void At(int position) { position_ = position; }
+
+  bool GiveUp(UartWait wait, std::int64_t waited_ms) override {
+    observer_.Waiting(phase_, position_, wait, waited_ms);
+    return observer_.StopNow();
+  }
+
+ private:
+  RunObserver& observer_;
+  const RunPhase phase_;
+  int position_ = 0;
+};
+
 // Sends a frame up to and including its first SUB, moving the bar from
 // bar_base by one step for every two bytes.
 RunResult SendFrame(UartDriver& driver, int port, const Frame& frame, RunPhase phase,
                     RunObserver& observer) {
   const int bar_base = phase == RunPhase::kBlank ? 0 : kMessageBarBase;
+  ByteWaitWatch watch(observer, phase);
+  driver.SetWaitWatch(&watch);
+  RunResult ended;
   for (int i = 0; i < kFrameSize; ++i) {
-    RunResult ended;
     ended.phase = phase;
     ended.position = i;
     if (observer.StopNow()) {
       ended.outcome = RunOutcome::kStopped;
-      return ended;
+      break;
     }
+    watch.At(i);
     const SendStatus status = driver.SendByte(port, frame[i]);
     if (status != SendStatus::kSent) {
       // A stop asked for during the byte's waits is what ended them.
       if (observer.StopNow()) {
         ended.outcome = RunOutcome::kStopped;
-        return ended;
+        break;
       }
       const PortError error = driver.LastError(port);
       ended.outcome = OutcomeOf(status, error);
       if (ended.port_failed()) ended.system_code = error.system_code;
-      return ended;
+      break;
     }
     observer.Answered(phase, i + 1);
     observer.BarAt(i / 2 + bar_base);
-    if (frame[i] == kSub) break;
+    if (frame[i] == kSub) {
+      ended = RunResult{};
+      break;
+    }
   }
-  return RunResult{};
+  driver.SetWaitWatch(nullptr);
+  if (ended.outcome == RunOutcome::kProgrammed) return RunResult{};
+  return ended;
 }
 
 }  // namespace

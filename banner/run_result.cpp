@@ -28,6 +28,8 @@ RunOutcome OutcomeOf(SendStatus status, const PortError& error) {
       return RunOutcome::kNoCts;
     case SendStatus::kNoAnswer:
       return RunOutcome::kNoAnswer;
+    case SendStatus::kGivenUp:
+      return RunOutcome::kStopped;
     case SendStatus::kPortMissing:
       break;
   }

@@ -9,7 +9,7 @@ enum class RunPhase { kBlank, kMessage };
 // How a programming run ended: decided here once, worded by each front end.
 enum class RunOutcome {
   kProgrammed,  // both frames sent, every byte answered
-  kStopped,     // asked to stop between two bytes
+  kStopped,     // asked to stop, between two bytes or during a byte's wait
 
   // The port could not be used.
   kNoSuchPort,        // the system has no serial port by that name

@@ -17,24 +17,27 @@ namespace {
 // The device is played as the UART of port index 1, the driver's COM1.
 constexpr int kPortIndex = 1;
 
-// Counts the answered bytes of both frames, and passes on the stop requests.
+// Counts the answered bytes of both frames, and passes on the waits and the
+// stop requests.
 class CountingObserver : public RunObserver {
  public:
-  CountingObserver(const AnsweredFn& answered, const StopFn& stop_now)
-      : answered_(answered), stop_now_(stop_now) {}
+  explicit CountingObserver(const RunHooks& hooks) : hooks_(hooks) {}
 
   void Answered(RunPhase phase, int sent) override {
     ++total_;
-    if (answered_) answered_(phase, sent);
+    if (hooks_.answered) hooks_.answered(phase, sent);
   }
 
-  bool StopNow() override { return stop_now_ && stop_now_(); }
+  void Waiting(RunPhase phase, int position, UartWait wait, std::int64_t waited_ms) override {
+    if (hooks_.waiting) hooks_.waiting(phase, position, wait, waited_ms);
+  }
+
+  bool StopNow() override { return hooks_.stop_now && hooks_.stop_now(); }
 
   int total() const { return total_; }
 
  private:
-  const AnsweredFn& answered_;
-  const StopFn& stop_now_;
+  const RunHooks& hooks_;
   int total_ = 0;
 };
 
@@ -59,12 +62,11 @@ bool UnitLine::Hold(RunResult* why) {
   return false;
 }
 
-UnitReport UnitLine::Program(const std::string& text, const AnsweredFn& answered,
-                             const StopFn& stop_now) {
+UnitReport UnitLine::Program(const std::string& text, const RunHooks& hooks) {
   const auto start = std::chrono::steady_clock::now();
   UnitReport report;
   report.port = port_;
-  CountingObserver observer(answered, stop_now);
+  CountingObserver observer(hooks);
   if (Hold(&report.result)) {
     const std::uint16_t base = UartDriver::BaseFor(kPortIndex);
     SteadyClock clock;
@@ -81,6 +83,6 @@ UnitReport UnitLine::Program(const std::string& text, const AnsweredFn& answered
 }
 
 UnitReport ProgramUnit(const PortToProgram& port, const std::string& text,
-                       const AnsweredFn& answered, const StopFn& stop_now) {
-  return UnitLine(port).Program(text, answered, stop_now);
+                       const RunHooks& hooks) {
+  return UnitLine(port).Program(text, hooks);
 }

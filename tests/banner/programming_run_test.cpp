@@ -231,6 +231,33 @@ TEST(ProgrammingRunTest, AByteWhoseWaitsEndWhileAStopIsAskedForCountsAsStopped) 
   EXPECT_EQ(run.unit.Received().size(), 1u);
 }
 
+TEST(ProgrammingRunTest, AStopAskedDuringAWaitEndsItAtOnceAndTheObserverHearsWhereItWaits) {
+  UnitBehaviour silent;
+  silent.answers = false;
+  RunOnLine run(silent);
+
+  // Stops once the first byte's answer has been awaited for 50 ms.
+  struct StopWhileWaiting : RecordingObserver {
+    void Waiting(RunPhase phase, int position, UartWait wait, std::int64_t waited_ms) override {
+      heard = phase == RunPhase::kBlank && position == 0 && wait == UartWait::kAnswer;
+      waited = waited_ms;
+    }
+    bool StopNow() override { return waited >= 50; }
+    bool heard = false;
+    std::int64_t waited = 0;
+  } observer;
+  auto line = std::make_unique<BreakingLine>(run.unit, Breakdown::kNone, PortError{});
+  UartDriver driver(*line, line->clock());
+  const RunResult result = RunProgramming(driver, 1, "HI", run.pause, observer);
+  EXPECT_EQ(result.outcome, RunOutcome::kStopped);
+  EXPECT_EQ(result.phase, RunPhase::kBlank);
+  EXPECT_EQ(result.position, 0);
+  EXPECT_TRUE(observer.heard);
+  EXPECT_EQ(observer.waited, 50) << "the wait went on after the stop was asked";
+  EXPECT_EQ(run.unit.Received().size(), 1u);
+  EXPECT_EQ(observer.calls.back(), "bar 0");
+}
+
 TEST(DelayTest, ReadsTheClockOnceThen10000MoreTimes) {
   struct CountingClock : TimeOfDaySource {
     TimeOfDay Now() override { return TimeOfDay{++readings, 0}; }  // never the same twice

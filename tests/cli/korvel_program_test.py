@@ -328,6 +328,52 @@ class PortTest(ProgramTestCase):
         self.assertLess(before, 122)
 
 
+class StopTest(ProgramTestCase):
+    """Ctrl-C ends a run at once wherever it waits: nothing more is sent,
+    the status is 130, the port is free."""
+
+    def stop_timed(self, program):
+        started = time.monotonic()
+        program.send_signal(signal.SIGINT)
+        program.wait(timeout=10)
+        took = time.monotonic() - started
+        print("\n  Ctrl-C to exit: %.3f s" % took, file=sys.stderr)
+        self.assertEqual(program.returncode, 130)
+        self.assertLess(took, 1.0, "Ctrl-C took %.3f s to end the run" % took)
+
+    def test_a_wait_shows_what_it_waits_for_and_ctrl_c_ends_it_at_once(self):
+        unit = self.unit("--no-answer")
+        watcher = os.open(unit.path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+        self.addCleanup(os.close, watcher)
+        master, slave = pty.openpty()
+        self.addCleanup(os.close, master)
+        program = self.start_program("--port", unit.path, "HELLO", stdout=subprocess.DEVNULL,
+                                     stderr=slave)
+        os.close(slave)
+        # After half a second the line says what the run waits for, and counts.
+        shown = b""
+        deadline = time.monotonic() + 2.5
+        while b"waiting 0.7 s" not in shown and time.monotonic() < deadline:
+            if select.select([master], [], [], 0.1)[0]:
+                shown += os.read(master, 4096)
+        self.assertIn(b"\rblank frame   waiting 0.5 s for the unit's answer to byte 1 of 61",
+                      shown)
+        self.assertNotIn(b"waiting 0.4 s", shown)
+        self.assertIn(b"waiting 0.7 s", shown)
+        self.stop_timed(program)
+        self.assertEqual(unit.received(), b" ", "more was sent after the stop")
+        self.assertFalse(exclusively_held(watcher), "the port was left locked")
+        while select.select([master], [], [], 0.5)[0]:
+            try:
+                chunk = os.read(master, 4096)
+            except OSError:
+                break
+            if not chunk:
+                break
+            shown += chunk
+        self.assertIn(b"stopped at byte 1 of 61 of the blank frame", shown)
+
+
 class UnitTest(ProgramTestCase):
     def test_a_silent_unit_gives_4_within_the_limit(self):
         unit = self.unit("--no-answer")
