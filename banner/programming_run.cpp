@@ -47,6 +47,7 @@ RunResult SendFrame(UartDriver& driver, int port, const Frame& frame, RunPhase p
       // A stop asked for during the byte's waits is what ended them.
       if (observer.StopNow()) {
         ended.outcome = RunOutcome::kStopped;
+        ended.byte_went_out = driver.ByteWentOut();
         break;
       }
       const PortError error = driver.LastError(port);

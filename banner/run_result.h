@@ -31,6 +31,8 @@ struct RunResult {
   // in it of the byte that failed or was not sent.
   RunPhase phase = RunPhase::kBlank;
   int position = 0;
+  // Stopped within a wait after that byte was written: it went out, unanswered.
+  bool byte_went_out = false;
   // The system's own error code behind a port outcome (errno, GetLastError);
   // 0 when there is none. And what the port's stand-in said of it in words,
   // where the code does not say it (a serial server's refusal).

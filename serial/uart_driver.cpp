@@ -76,6 +76,7 @@ void UartDriver::InitPort(int port) {
 
 SendStatus UartDriver::SendByte(int port, int byte) {
   const std::uint16_t base = BaseFor(port);
+  went_out_ = false;
   if (!io_.Present(base)) return SendStatus::kPortMissing;
 
   const std::uint16_t line_status = base + kLineStatus;
@@ -101,6 +102,7 @@ SendStatus UartDriver::SendByte(int port, int byte) {
   if (status != SendStatus::kSent) return status;
 
   io_.Out(base + kData, static_cast<std::uint8_t>(byte & 0xFF));
+  went_out_ = true;
 
   status = ready();
   if (status != SendStatus::kSent) return status;

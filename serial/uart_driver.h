@@ -66,6 +66,10 @@ class UartDriver {
   // Why the port was last found missing; nothing while it is there.
   PortError LastError(int port) const { return io_.LastError(BaseFor(port)); }
 
+  // Whether the last SendByte wrote its byte to the transmitter, as one that
+  // ended in a wait after the write did.
+  bool ByteWentOut() const { return went_out_; }
+
   // Done once for each byte, after it has left the transmitter and before
   // the wait for its answer; null for nothing.
   void SetAnswerWaitWork(AnswerWaitWork* work) { answer_wait_work_ = work; }
@@ -79,4 +83,5 @@ class UartDriver {
   MonotonicClock& clock_;
   AnswerWaitWork* answer_wait_work_ = nullptr;
   WaitWatch* wait_watch_ = nullptr;
+  bool went_out_ = false;
 };

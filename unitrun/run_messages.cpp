@@ -102,7 +102,9 @@ std::string OutcomeText(const std::string& port, const std::string& device,
   const std::string place = RunPlace(result, message_length);
   if (result.ok()) return ProgrammedText(port, message_length);
   if (result.outcome == RunOutcome::kStopped) {
-    return port + ": stopped at " + place + "; the unit has not got the whole banner";
+    return port + ": stopped at " + place +
+           (result.byte_went_out ? ", which went out unanswered" : "") +
+           "; the unit has not got the whole banner";
   }
   if (result.port_failed()) return PortText(port, device, result, place);
   return UnitText(port, result, place);

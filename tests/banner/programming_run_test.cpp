@@ -210,6 +210,7 @@ TEST(ProgrammingRunTest, AStopRequestEndsTheRunBeforeTheNextByteWithItsOwnOutcom
     EXPECT_EQ(run.unit.Received().size(), static_cast<std::size_t>(stop_after));
     EXPECT_EQ(result.phase, stop_after < 61 ? RunPhase::kBlank : RunPhase::kMessage);
     EXPECT_EQ(result.position, stop_after < 61 ? stop_after : stop_after - 61);
+    EXPECT_FALSE(result.byte_went_out);
     EXPECT_EQ(run.observer.calls.back(), "bar 0");
   }
 }
@@ -255,6 +256,7 @@ TEST(ProgrammingRunTest, AStopAskedDuringAWaitEndsItAtOnceAndTheObserverHearsWhe
   EXPECT_TRUE(observer.heard);
   EXPECT_EQ(observer.waited, 50) << "the wait went on after the stop was asked";
   EXPECT_EQ(run.unit.Received().size(), 1u);
+  EXPECT_TRUE(result.byte_went_out);
   EXPECT_EQ(observer.calls.back(), "bar 0");
 }
 

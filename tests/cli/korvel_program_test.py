@@ -101,6 +101,13 @@ class FramesTest(ProgramTestCase):
                 self.assertIn(hex_line(message[:16]), shown)
                 for line in display:
                     self.assertIn("|" + line.ljust(28) + "|", shown)
+                # And as JSON for scripts, on standard output alone.
+                dry_json = self.run_program("--json", "--dry-run", *args)
+                self.assertEqual(dry_json.returncode, 0, dry_json.stderr)
+                got = json.loads(dry_json.stdout)
+                self.assertEqual(got["blank_frame"], hex_line(BLANK))
+                self.assertEqual(got["message_frame"], hex_line(message))
+                self.assertEqual(got["display"], [line.ljust(28) for line in display])
         self.assertEqual(len(unit.received()), sum(61 + len(c[1]) for c in cases))
 
     def test_a_pipe_gets_one_result_line_quiet_nothing_and_a_terminal_the_bar(self):
@@ -319,10 +326,11 @@ class PortTest(ProgramTestCase):
         self.assertEqual(program.returncode, 130, errors)
         self.assertFalse(exclusively_held(watcher), "the port was left locked")
         # Sending stopped where it says: the bytes before that one went out, no more.
-        stopped = re.search(r"stopped at byte (\d+) of \d+ of the (blank|message) frame",
-                            errors.decode())
+        stopped = re.search(r"stopped at byte (\d+) of \d+ of the (blank|message) frame"
+                            r"(, which went out unanswered)?", errors.decode())
         self.assertIsNotNone(stopped, errors)
         before = int(stopped.group(1)) - 1 + (61 if stopped.group(2) == "message" else 0)
+        before += 1 if stopped.group(3) else 0
         time.sleep(0.2)
         self.assertEqual(len(unit.received()), before)
         self.assertLess(before, 122)
@@ -371,7 +379,8 @@ class StopTest(ProgramTestCase):
             if not chunk:
                 break
             shown += chunk
-        self.assertIn(b"stopped at byte 1 of 61 of the blank frame", shown)
+        self.assertIn(b"stopped at byte 1 of 61 of the blank frame, which went out unanswered",
+                      shown)
 
 
 class UnitTest(ProgramTestCase):

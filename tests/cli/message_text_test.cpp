@@ -63,4 +63,22 @@ TEST(DryRunTest, ShowsBothFramesAsTheyGoOutAndTheDisplay) {
             "+----------------------------+\n");
 }
 
+TEST(DryRunTest, SaysWhatTheZeroAfterTheTextIsAndGivesJsonWhenAsked) {
+  const std::string shown = DryRunText("HI");
+  EXPECT_NE(shown.find("message frame, 61 bytes:\n  48 49 00 20"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("(the 00, byte 3, ends the text"), std::string::npos) << shown;
+  // A text that fills the frame, or ends at a SUB, leaves no room for one.
+  EXPECT_EQ(DryRunText(std::string(28, 'A') + "\r\n" + std::string(28, 'B')).find("the 00"),
+            std::string::npos);
+  EXPECT_EQ(DryRunText("HI\x1A").find("the 00"), std::string::npos);
+
+  const std::string blank =
+      "20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 0D 0A "
+      "20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 0D 0A 1A";
+  EXPECT_EQ(DryRunJson("CAF\xC9\x1A"),
+            "{\"blank_frame\":\"" + blank + "\",\"message_frame\":\"43 41 46 C9 1A\","
+            "\"display\":[\"CAF\xC3\x89" + std::string(24, ' ') + "\",\"" + std::string(28, ' ') +
+                "\"]}\n");
+}
+
 }  // namespace

@@ -237,7 +237,7 @@ class SeveralUnitsTest(NetworkTestCase):
         self.assertEqual([r["status"] for r in reports], [0, 4, 0, 0])
         self.assertEqual([r["result"] for r in reports],
                          ["programmed", "no-answer", "programmed", "programmed"])
-        self.assertEqual([r["bytes_sent"] for r in reports], [122, 0, 122, 122])
+        self.assertEqual([r["bytes_answered"] for r in reports], [122, 0, 122, 122])
         self.assertIn("did not answer byte 1 of 61", reports[1]["message"])
         self.assertGreater(reports[1]["seconds"], 2.9)
 

@@ -260,6 +260,7 @@ TEST(SendByteTest, EachWaitIsWatchedAsWhatItWaitsForAndEndsAtOnceWhenGivenUp) {
               static_cast<std::ptrdiff_t>(watch.kinds.size()));
     // Given up before the write, the byte never goes out.
     EXPECT_EQ(late.writes, w.wait >= LateReadiness::kEmptyAfter ? 1 : 0);
+    EXPECT_EQ(driver.ByteWentOut(), late.writes == 1);
     EXPECT_EQ(late.answers_read, 0);
 
     // A watch that never gives up leaves the time limit as it is.
