@@ -408,6 +408,19 @@ class OtherCommandsTest(ProgramTestCase):
         self.assertEqual(help_text.returncode, 0)
         self.assertIn("Usage: korvel-program --port PORT [--port PORT]...", help_text.stdout.decode())
 
+    def test_the_manual_pages_examples_are_the_readmes(self):
+        with open(os.path.join(ARGS.source, "README.md")) as f:
+            readme = f.read()
+        block = re.search(r"^## korvel-program\n+```sh\n(.*?)```", readme, re.M | re.S).group(1)
+        commands = [re.sub(r"\s+#.*", "", line).strip() for line in block.splitlines()]
+        with open(os.path.join(ARGS.source, "cli", "korvel-program.1")) as f:
+            manual = f.read()
+        examples = re.search(r"^\.SH EXAMPLES\n\.nf\n(.*?)^\.fi", manual, re.M | re.S).group(1)
+        examples = examples.replace("\\-", "-").replace("\\(aq", "'").replace("\\e", "\\")
+        shown = [re.sub(r"\s+\(Windows\)$", "", line).strip() for line in examples.splitlines()]
+        for command in commands:
+            self.assertIn(command, shown)
+
     def test_the_ports_of_this_machine_as_lines_and_as_json(self):
         lines = self.run_program("--list-ports")
         self.assertEqual(lines.returncode, 0, lines.stderr)
