@@ -207,7 +207,8 @@ class WarningsTest(ProgramTestCase):
         before = len(unit.frames())
         for data, said in ((b"ONE\nTWO\nTHREE\n", '"THREE" would be a third line'),
                            (b"x" * 29 + b"\n", "line 1 is 29 characters"),
-                           (b"CAF\xc3\x89\n", "line 1, character 4: the byte 0xC3")):
+                           (b"CAF\xc3\x89\n",
+                            "line 1, character 4: '\u00c9' is 2 bytes of UTF-8 (C3 89)")):
             with self.subTest(data=data):
                 result = self.run_program("--port", unit.path, "--lines", self.file("bad.txt", data))
                 self.assertEqual(result.returncode, 2, result.stderr)
@@ -226,7 +227,14 @@ class RefusalsTest(ProgramTestCase):
             (port + ["one", "two", "three"], '"three" would be a third line; the display has two'),
             (port + ["tab\there"], "line 1, character 4: the byte 0x09 cannot be typed"),
             (port + ["ok", "del\x7f"], "line 2, character 4: the byte 0x7F"),
-            (port + ["ok", "caf\u00e9"], "line 2, character 4: the byte 0xC3 cannot be typed"),
+            # A letter typed in UTF-8 is named, with the byte to write instead.
+            (port + ["ok", "caf\u00e9 'x'\\"],
+             "line 2, character 4: '\u00e9' is 2 bytes of UTF-8 (C3 A9), and a message takes only "
+             "what can be typed (printable ASCII, space to ~); the unit's own byte for it is "
+             "0xE9; write it with --text 'ok\\r\\ncaf\\xE9 '\\''x'\\''\\\\'"),
+            (port + ["\u20ac 5"], "'\u20ac' is 3 bytes of UTF-8 (E2 82 AC), and a message takes "
+                                  "only what can be typed (printable ASCII, space to ~); the "
+                                  "unit's font has no byte for it; --text takes any byte as \\xHH"),
             (port + [b"\xe9t\xe9"], "line 1, character 1: the byte 0xE9"),
             (port + ["two\r\nlines"], "line 1, character 4: the byte 0x0D"),
             (port + ["two\nlines"], "the byte 0x0A cannot be typed into a message (printable "
@@ -334,6 +342,18 @@ class PortTest(ProgramTestCase):
         time.sleep(0.2)
         self.assertEqual(len(unit.received()), before)
         self.assertLess(before, 122)
+
+
+    def test_the_text_offered_for_a_letter_in_utf8_gives_the_units_byte_through_a_shell(self):
+        refused = self.run_program("--dry-run", "CAF\u00c9 'OPEN'", "7 DAYS \\o/")
+        self.assertEqual(refused.returncode, 2)
+        offered = re.search(r"write it with (--text '.*')$", refused.stderr.decode().strip())
+        self.assertIsNotNone(offered, refused.stderr)
+        shown = subprocess.run("%s --json --dry-run %s" % (ARGS.program, offered.group(1)),
+                               shell=True, capture_output=True, timeout=30)
+        self.assertEqual(shown.returncode, 0, shown.stderr)
+        self.assertEqual(json.loads(shown.stdout)["message_frame"],
+                         hex_line(padded(b"CAF\xc9 'OPEN'\r\n7 DAYS \\o/")))
 
 
 class StopTest(ProgramTestCase):
