@@ -58,7 +58,21 @@ std::string FrameText(const char* name, const Frame& frame) {
 }  // namespace
 
 std::string DisplayText(const std::string& text) {
-  return DisplayBox(DisplayLinesFor(SentBytes(MessageFrame(text))));
+  std::vector<StoodInByte> stood_in;
+  std::string shown = DisplayBox(DisplayLinesFor(SentBytes(MessageFrame(text))), &stood_in);
+  if (stood_in.empty()) return shown;
+  // "· stands for a byte that is not printable ASCII, ...:"
+  // "  line 1: 0xC9 at column 4, 0x85 at column 5"
+  shown += std::string(kStandIn) +
+           " stands for a byte that is not printable ASCII, which the unit shows from its own "
+           "font:";
+  int line = 0;
+  for (const StoodInByte& at : stood_in) {
+    shown += at.line != line ? "\n  line " + std::to_string(at.line) + ": " : std::string(", ");
+    line = at.line;
+    shown += ByteName(at.byte) + " at column " + std::to_string(at.column);
+  }
+  return shown + "\n";
 }
 
 std::string DryRunText(const std::string& text) {

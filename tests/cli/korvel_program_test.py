@@ -100,7 +100,9 @@ class FramesTest(ProgramTestCase):
                 self.assertIn("message frame, %d bytes:" % len(message), shown)
                 self.assertIn(hex_line(message[:16]), shown)
                 for line in display:
-                    self.assertIn("|" + line.ljust(28) + "|", shown)
+                    # Drawn with a placeholder for each byte past ASCII.
+                    drawn = re.sub("[\u0080-\u00ff]", "\u00b7", line)
+                    self.assertIn("|" + drawn.ljust(28) + "|", shown)
                 # And as JSON for scripts, on standard output alone.
                 dry_json = self.run_program("--json", "--dry-run", *args)
                 self.assertEqual(dry_json.returncode, 0, dry_json.stderr)
@@ -147,7 +149,14 @@ class WarningsTest(ProgramTestCase):
                                                     "line 2, column 11: the line ends with LF alone"],
              ("TONIGHT LIVE MUSIC", "DOORS 8 P")),
             (b"\xef\xbb\xbfHELLO", ["line 1, column 1: the file begins with a UTF-8 byte-order mark"],
-             ("\u00ef\u00bb\u00bfHELLO", "")),
+             ("\u00b7\u00b7\u00b7HELLO", "")),
+            # C1 control codes (NEL, CSI) and a byte that takes no column are
+            # drawn as one placeholder column each, never as themselves.
+            (b"NEL\x85 CSI\x9b2J\r\nSOFT\xad HYPHEN\r\n",
+             ["line 1, column 4: the byte 0x85 cannot be typed",
+              "line 1, column 9: the byte 0x9B cannot be typed",
+              "line 2, column 5: the byte 0xAD cannot be typed"],
+             ("NEL\u00b7 CSI\u00b72J", "SOFT\u00b7 HYPHEN")),
         ]
         unit = self.unit()
         for data, said, shown in cases:
@@ -161,6 +170,10 @@ class WarningsTest(ProgramTestCase):
                     self.assertIn("korvel-program: warning: %s: %s" % (path, part), errors)
                 self.assertIn("the unit will show:\n+" + "-" * 28 + "+\n|%s|\n|%s|"
                               % (shown[0].ljust(28), shown[1].ljust(28)), errors)
+                for raw in (b"\x85", b"\x9b", b"\xc2\x85", b"\xc2\x9b", b"\xc2\xad"):
+                    self.assertNotIn(raw, result.stderr)
+                if "\u00b7" in shown[0] + shown[1]:
+                    self.assertIn("\u00b7 stands for a byte that is not printable ASCII", errors)
                 self.assertEqual(result.stdout, b"", "data alone goes on standard output")
                 wait_for(lambda: len(unit.frames()) == before + 2, "the frames")
                 # The file goes as it is, byte for byte.
@@ -195,14 +208,19 @@ class WarningsTest(ProgramTestCase):
         for data in (b"TONIGHT LIVE MUSIC\nDOORS 8 PM\n", b"\xef\xbb\xbfTONIGHT LIVE MUSIC\r\nDOORS 8 PM",
                      b"TONIGHT LIVE MUSIC\r\nDOORS 8 PM\r\n"):
             with self.subTest(data=data):
+                sent = len(unit.frames())
                 result = self.run_program("--strict", "--port", unit.path, "--lines",
                                           self.file("plain.txt", data))
                 self.assertEqual(result.returncode, 0, result.stderr)
+                # The unit writes down a frame a moment after it answers its last byte.
+                wait_for(lambda: len(unit.frames()) == sent + 2, "the frames")
                 self.assertEqual(unit.frames()[-1],
                                  hex_line(padded(b"TONIGHT LIVE MUSIC\r\nDOORS 8 PM")))
+        sent = len(unit.frames())
         piped = subprocess.run([ARGS.program, "--port", unit.path, "--lines", "-"],
                                input=b"FROM A PIPE\n", capture_output=True, timeout=30)
         self.assertEqual(piped.returncode, 0, piped.stderr)
+        wait_for(lambda: len(unit.frames()) == sent + 2, "the frames")
         self.assertEqual(unit.frames()[-1], hex_line(message_frame(b"FROM A PIPE")))
         before = len(unit.frames())
         for data, said in ((b"ONE\nTWO\nTHREE\n", '"THREE" would be a third line'),

@@ -81,4 +81,18 @@ TEST(DryRunTest, SaysWhatTheZeroAfterTheTextIsAndGivesJsonWhenAsked) {
                 "\"]}\n");
 }
 
+TEST(DryRunTest, DrawsEachByteBeyondPrintableAsciiAsOneColumnAndSaysWhatItWas) {
+  EXPECT_EQ(DisplayText("\x85" "CAF\xC9\r\n\x9B" "2J\xAD"),
+            "+----------------------------+\n"
+            "|\xC2\xB7" "CAF\xC2\xB7" "                       |\n"
+            "|\xC2\xB7" "2J\xC2\xB7" "                        |\n"
+            "+----------------------------+\n"
+            "\xC2\xB7 stands for a byte that is not printable ASCII, which the unit shows from "
+            "its own font:\n"
+            "  line 1: 0x85 at column 1, 0xC9 at column 5\n"
+            "  line 2: 0x9B at column 1, 0xAD at column 4\n");
+  // Printable ASCII alone needs no legend.
+  EXPECT_EQ(DisplayText("OK").find("stands for"), std::string::npos);
+}
+
 }  // namespace
