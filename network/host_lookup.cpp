@@ -1,9 +1,12 @@
 #include "network/host_lookup.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+
+#include "network/tcp_connection.h"
 
 namespace {
 
@@ -59,3 +62,20 @@ std::unique_ptr<HostLookup> HostLookup::Find(const std::string& host, int port, 
 }
 
 HostLookup::~HostLookup() { ::freeaddrinfo(addresses_); }
+
+std::vector<std::string> HostAddresses(const std::string& host, int timeout_ms) {
+  std::vector<std::string> found;
+  DeviceError why;
+  if (!StartSockets()) return found;
+  const std::unique_ptr<HostLookup> lookup = HostLookup::Find(host, 1, timeout_ms, &why);
+  if (lookup == nullptr) return found;
+  for (const addrinfo* entry = lookup->first(); entry != nullptr; entry = entry->ai_next) {
+    char numeric[NI_MAXHOST];
+    if (::getnameinfo(entry->ai_addr, static_cast<socklen_t>(entry->ai_addrlen), numeric,
+                      sizeof numeric, nullptr, 0, NI_NUMERICHOST) != 0) {
+      continue;
+    }
+    if (std::find(found.begin(), found.end(), numeric) == found.end()) found.push_back(numeric);
+  }
+  return found;
+}

@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "serial/port_error.h"
 #include "network/socket_headers.h"
@@ -24,3 +25,8 @@ class HostLookup {
   explicit HostLookup(addrinfo* addresses) : addresses_(addresses) {}
   addrinfo* addresses_;
 };
+
+// The numeric addresses a host name leads to ("127.0.0.1", "::1"), each once,
+// looked up within timeout_ms; none when the name is not known or the lookup
+// did not end in time.
+std::vector<std::string> HostAddresses(const std::string& host, int timeout_ms);

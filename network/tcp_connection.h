@@ -6,6 +6,10 @@
 
 #include "serial/port_error.h"
 
+// The system's sockets made ready for use, once for the process; false when
+// they cannot be.
+bool StartSockets();
+
 // A TCP connection to a serial server. Each system has its file.
 class TcpConnection {
  public:

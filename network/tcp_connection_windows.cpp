@@ -22,14 +22,6 @@ timeval Timeout(int ms) {
   return limit;
 }
 
-// Winsock is started once for the process and left running to its end.
-bool StartWinsock() {
-  static const bool started = [] {
-    WSADATA data;
-    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-  }();
-  return started;
-}
 
 // One address tried until the deadline: the socket, or INVALID_SOCKET with
 // Winsock's reason.
@@ -70,9 +62,18 @@ SOCKET ConnectTo(const addrinfo& address, Clock::time_point deadline, int* failu
 
 }  // namespace
 
+// Winsock is started once for the process and left running to its end.
+bool StartSockets() {
+  static const bool started = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  return started;
+}
+
 std::unique_ptr<TcpConnection> TcpConnection::Open(const std::string& host, int port,
                                                    int timeout_ms, DeviceError* why) {
-  if (!StartWinsock()) {
+  if (!StartSockets()) {
     why->error = PortError{PortProblem::kOther, WSAGetLastError()};
     why->detail = "the network could not be used";
     return nullptr;

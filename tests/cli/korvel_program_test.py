@@ -283,6 +283,12 @@ class RefusalsTest(ProgramTestCase):
             (port + ["--port", "telnet://localhost:23"], "socket://HOST:PORT or rfc2217://"),
             (["--port", "socket://[::1]:3001", "--port", "rfc2217://[::1]:3001", "HI"],
              "are the same port"),
+            # One server under two names: its host's addresses are compared.
+            (["--port", "socket://localhost:3112", "--port", "socket://127.0.0.1:3112", "HI"],
+             "--port socket://localhost:3112 and --port socket://127.0.0.1:3112 are the same "
+             "port"),
+            (["--port", "rfc2217://127.0.0.1:3112", "--port", "socket://LocalHost:3112", "HI"],
+             "are the same port"),
             (["--port"], "--port needs a value"),
             (["--port=", "HI"], "--port needs a value"),
             (["--list-ports"] + port, "--list-ports takes no port and no message"),
@@ -298,6 +304,14 @@ class RefusalsTest(ProgramTestCase):
         time.sleep(0.2)  # a byte on its way would have arrived by now
         self.assertEqual(unit.received(), b"")
         self.assertEqual(self.run_program("--port", unit.path, "fits").returncode, 0)
+        # A name that cannot be looked up is no usage mistake: the run says
+        # the server cannot be reached, and the other port still runs.
+        unknown = self.run_program("--port", "socket://no-such-host.invalid:3112",
+                                   "--port", unit.path, "HI")
+        self.assertEqual(unknown.returncode, 3, unknown.stderr)
+        self.assertIn("socket://no-such-host.invalid:3112 could not be used: "
+                      "no-such-host.invalid is not a known host", unknown.stderr.decode())
+        self.assertIn("%s: programmed" % unit.path, unknown.stderr.decode())
 
 
 class PortTest(ProgramTestCase):
