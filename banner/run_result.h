@@ -38,6 +38,11 @@ struct RunResult {
   // where the code does not say it (a serial server's refusal).
   int system_code = 0;
   std::string detail;
+  // A serial server of the other kind than its name says, and the bytes it
+  // was sent and sent back before that was found.
+  ServerMixUp mix_up = ServerMixUp::kNone;
+  int mix_up_bytes_sent = 0;
+  int mix_up_bytes_back = 0;
 
   bool ok() const { return outcome == RunOutcome::kProgrammed; }
   bool port_failed() const;
@@ -46,6 +51,10 @@ struct RunResult {
 
 // What a port that could not be used means for the run.
 RunResult PortFailure(const DeviceError& why);
+
+// Keeps in result what the port's stand-in said of why it went: the detail and
+// a serial server's mix-up.
+void KeepDeviceError(const DeviceError& why, RunResult* result);
 
 // What a byte that did not go through means for the run; error is the port's
 // last error, which says why when the port was missing.

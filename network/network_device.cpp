@@ -126,6 +126,7 @@ class RawTcpDevice : public SerialDevice {
  protected:
   // Bytes from the server, as they came off the connection.
   virtual void Take(const std::uint8_t* bytes, std::size_t count) {
+    if (!start_checked_) CheckStart(bytes, count);
     received_.insert(received_.end(), bytes, bytes + count);
   }
 
@@ -161,8 +162,25 @@ class RawTcpDevice : public SerialDevice {
          connection_->closed() ? "the server closed the connection" : "the connection broke");
   }
 
+  // A Telnet server opens with its option negotiation, IAC and a verb, before
+  // it has been sent anything; a unit behind a raw server only ever answers
+  // what it was sent, and two answers never come before the second byte.
+  void CheckStart(const std::uint8_t* bytes, std::size_t count) {
+    for (std::size_t i = 0; i < count && start_.size() < 2; ++i) start_.push_back(bytes[i]);
+    if (start_.size() < 2 && start_[0] == telnet::kIac) return;  // the verb is yet to come
+    start_checked_ = true;
+    const std::uint8_t verb = start_.size() > 1 ? start_[1] : 0;
+    if (start_[0] == telnet::kIac && (verb == telnet::kWill || verb == telnet::kWont ||
+                                      verb == telnet::kDo || verb == telnet::kDont ||
+                                      verb == telnet::kSb)) {
+      Gone(0, std::string(), ServerMixUp::kTelnetServer);
+    }
+  }
+
   std::unique_ptr<TcpConnection> connection_;
   bool read_since_sent_ = false;
+  bool start_checked_ = false;
+  std::vector<std::uint8_t> start_;
 };
 
 // A serial server that lets the client set the line: Telnet with RFC 2217's
@@ -184,12 +202,25 @@ class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
     asked_remote_[telnet::kBinary] = true;
     Send(out);
 
+    // Bytes back with no Telnet among them: a raw server passed the
+    // negotiation to the unit's line, and the unit answered it.
+    const auto raw = [&] { return !telnet_seen_ && data_seen_ > 0; };
     const bool answered = WaitUntil(
-        [&] { return refused_ || (local_[telnet::kComPortOption] && local_[telnet::kBinary] &&
-                                  remote_[telnet::kBinary]); },
+        [&] { return refused_ || raw() ||
+                     (local_[telnet::kComPortOption] && local_[telnet::kBinary] &&
+                      remote_[telnet::kBinary]); },
         UartDriver::kTimeLimitMs);
     if (gone()) {
       *why = DeviceError{PortError{PortProblem::kOther, gone_code()}, gone_detail()};
+      return false;
+    }
+    if (raw() || (!answered && !telnet_seen_)) {
+      // The rest of the unit's answers, to count them.
+      if (raw()) WaitUntil([&] { return data_seen_ >= static_cast<int>(out.size()); }, kDtrAnswerMs);
+      why->error = PortError{PortProblem::kOther, 0};
+      why->mix_up = raw() ? ServerMixUp::kNoTelnet : ServerMixUp::kNoTelnetAnswer;
+      why->bytes_sent = static_cast<int>(out.size());
+      why->bytes_back = data_seen_;
       return false;
     }
     if (!answered || refused_) {
@@ -294,13 +325,17 @@ class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
     reader_.Feed(bytes, count, *this);
   }
 
-  void Data(std::uint8_t byte) override { received_.push_back(byte); }
+  void Data(std::uint8_t byte) override {
+    received_.push_back(byte);
+    ++data_seen_;
+  }
 
   // Options are agreed for each side apart (what we will do: DO/DONT; what
   // the server will: WILL/WONT). An answer to what we asked gets no answer
   // back, what was not asked is answered once (yes only for the few options
   // used here), and a side already as asked stays silent, so no loop can start.
   void Negotiation(std::uint8_t verb, std::uint8_t option) override {
+    telnet_seen_ = true;
     const bool ours = verb == telnet::kDo || verb == telnet::kDont;
     const bool yes = verb == telnet::kDo || verb == telnet::kWill;
     bool& on = ours ? local_[option] : remote_[option];
@@ -326,6 +361,7 @@ class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
   }
 
   void Subnegotiation(std::uint8_t option, const std::vector<std::uint8_t>& payload) override {
+    telnet_seen_ = true;
     if (option != telnet::kComPortOption || payload.size() < 2) return;
     const std::uint8_t command = payload[0];
     const std::uint8_t value = payload[1];
@@ -399,6 +435,8 @@ class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
   bool asked_local_[256] = {};
   bool asked_remote_[256] = {};
   bool refused_ = false;
+  bool telnet_seen_ = false;  // any negotiation or subnegotiation from the server
+  int data_seen_ = 0;         // data bytes from the server
 
   Settings confirmed_;
   int confirmed_count_ = 0;

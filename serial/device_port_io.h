@@ -42,6 +42,10 @@ class DevicePortIo : public PortIo {
   // say it (a serial server's refusal); empty otherwise.
   std::string LastErrorDetail(std::uint16_t base) const;
 
+  // All that is known of why the port was last found missing: the error, the
+  // detail, and a serial server's mix-up.
+  DeviceError LastDeviceError(std::uint16_t base) const;
+
  protected:
   explicit DevicePortIo(std::vector<Line> lines);
 
@@ -57,6 +61,7 @@ class DevicePortIo : public PortIo {
     UartRegisterFile registers;
     PortError error;
     std::string error_detail;
+    DeviceError mix_up;  // its mix-up and byte counts only
   };
 
   Port* PortAt(std::uint16_t address, int* offset);

@@ -18,6 +18,14 @@ bool Identities(const std::string& name, std::string* device,
                 std::vector<std::string>* identities, std::string* refusal) {
   identities->clear();
   if (!IsNetworkName(name)) {
+    NetworkAddress server;
+    std::string unused;
+    if (!DeviceExists(name) && ParseNetworkAddress("socket://" + name, &server, &unused)) {
+      *refusal = name + " names no device here; did you mean socket://" + name +
+                 " (a server that passes bytes raw) or rfc2217://" + name +
+                 " (one that lets the client set the line)?";
+      return false;
+    }
     if (!DeviceForPort(name, device, refusal)) return false;
     identities->push_back(DeviceIdentity(*device));
     return true;

@@ -58,7 +58,7 @@ UnitLine::~UnitLine() = default;
 bool UnitLine::Hold(RunResult* why) {
   const std::uint16_t base = UartDriver::BaseFor(kPortIndex);
   if (io_->Present(base)) return true;
-  *why = PortFailure(DeviceError{io_->LastError(base), io_->LastErrorDetail(base)});
+  *why = PortFailure(io_->LastDeviceError(base));
   return false;
 }
 
@@ -73,7 +73,7 @@ UnitReport UnitLine::Program(const std::string& text, const RunHooks& hooks) {
     SystemTimeOfDay time_of_day;
     UartDriver driver(*io_, clock);
     report.result = RunProgramming(driver, kPortIndex, text, time_of_day, observer);
-    if (report.result.port_failed()) report.result.detail = io_->LastErrorDetail(base);
+    if (report.result.port_failed()) KeepDeviceError(io_->LastDeviceError(base), &report.result);
   }
   report.exit_status = ExitStatusFor(report.result);
   report.bytes_answered = observer.total();
