@@ -22,8 +22,9 @@ bool Identities(const std::string& name, std::string* device,
     std::string unused;
     if (!DeviceExists(name) && ParseNetworkAddress("socket://" + name, &server, &unused)) {
       *refusal = name + " names no device here; did you mean socket://" + name +
-                 " (a server that passes bytes raw) or rfc2217://" + name +
-                 " (one that lets the client set the line)?";
+                 " or rfc2217://" + name +
+                 "? socket:// reaches a serial server that passes bytes raw, rfc2217:// one "
+                 "that lets the client set the line";
       return false;
     }
     if (!DeviceForPort(name, device, refusal)) return false;
