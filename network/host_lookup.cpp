@@ -24,7 +24,7 @@ struct Pending {
 }  // namespace
 
 std::unique_ptr<HostLookup> HostLookup::Find(const std::string& host, int port, int timeout_ms,
-                                             DeviceError* why) {
+                                             DeviceError* why, const StopCheck* stop) {
   auto pending = std::make_shared<Pending>();
   std::thread([pending, host, port] {
     addrinfo hints{};
@@ -45,8 +45,17 @@ std::unique_ptr<HostLookup> HostLookup::Find(const std::string& host, int port, 
   }).detach();
 
   std::unique_lock<std::mutex> lock(pending->mutex);
-  if (!pending->done_signal.wait_for(lock, std::chrono::milliseconds(timeout_ms),
-                                     [&] { return pending->done; })) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (!pending->done && std::chrono::steady_clock::now() < deadline) {
+    if (StopAsked(stop)) {
+      pending->abandoned = true;
+      why->error = PortError{PortProblem::kOther, 0};
+      return nullptr;
+    }
+    pending->done_signal.wait_for(lock, std::chrono::milliseconds(kStopPollMs),
+                                  [&] { return pending->done; });
+  }
+  if (!pending->done) {
     pending->abandoned = true;
     *why = DeviceError{PortError{PortProblem::kOther, 0},
                        "the name lookup of " + host + " did not end within " +

@@ -187,8 +187,8 @@ class RawTcpDevice : public SerialDevice {
 // COM-PORT-OPTION.
 class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
  public:
-  explicit Rfc2217Device(std::unique_ptr<TcpConnection> connection)
-      : RawTcpDevice(std::move(connection)) {}
+  Rfc2217Device(std::unique_ptr<TcpConnection> connection, const StopCheck* stop)
+      : RawTcpDevice(std::move(connection)), stop_(stop) {}
 
   // Agrees on binary transmission both ways and the COM-PORT-OPTION, and asks
   // for every change of the modem lines.
@@ -210,6 +210,10 @@ class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
                      (local_[telnet::kComPortOption] && local_[telnet::kBinary] &&
                       remote_[telnet::kBinary]); },
         UartDriver::kTimeLimitMs);
+    if (StopAsked(stop_)) {
+      why->error = PortError{PortProblem::kOther, 0};
+      return false;
+    }
     if (gone()) {
       *why = DeviceError{PortError{PortProblem::kOther, gone_code()}, gone_detail()};
       return false;
@@ -262,8 +266,12 @@ class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
     Command(cpo::kSetControl, {cpo::kAskDtr});
 
     if (!WaitUntil([&] { return confirmed_count_ >= 4; }, UartDriver::kTimeLimitMs)) {
-      if (!gone()) Gone(0, "it did not confirm the line settings (" + Describe(asked) +
-                               ") within " + Seconds());
+      if (StopAsked(stop_)) {
+        Gone(0);  // the run is to end: the next byte finds the port gone
+      } else if (!gone()) {
+        Gone(0, "it did not confirm the line settings (" + Describe(asked) + ") within " +
+                    Seconds());
+      }
       return;
     }
     // A server that keeps the question to itself has no modem lines either.
@@ -413,11 +421,13 @@ class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
     Send(out);
   }
 
-  // Reads from the server until done() or limit_ms; whether done() came true.
+  // Reads from the server until done() or limit_ms, or a stop is asked;
+  // whether done() came true.
   template <class Done>
   bool WaitUntil(Done done, std::int64_t limit_ms) {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limit_ms);
     while (!done()) {
+      if (StopAsked(stop_)) return false;
       const auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
       if (left <= 0 || !Pump(static_cast<int>(left < kIdleWaitMs ? left : kIdleWaitMs))) {
@@ -427,6 +437,7 @@ class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
     return true;
   }
 
+  const StopCheck* stop_;
   telnet::Reader reader_;
   // Per option: agreed on our side (we will) and the server's (it will), and
   // whether either has been asked.
@@ -447,14 +458,15 @@ class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> OpenNetworkDevice(const NetworkAddress& address, DeviceError* why) {
+std::unique_ptr<SerialDevice> OpenNetworkDevice(const NetworkAddress& address, DeviceError* why,
+                                                const StopCheck* stop) {
   std::unique_ptr<TcpConnection> connection =
-      TcpConnection::Open(address.host, address.port, kConnectTimeoutMs, why);
+      TcpConnection::Open(address.host, address.port, kConnectTimeoutMs, why, stop);
   if (connection == nullptr) return nullptr;
   if (address.kind == NetworkAddress::Kind::kRawTcp) {
     return std::make_unique<RawTcpDevice>(std::move(connection));
   }
-  auto device = std::make_unique<Rfc2217Device>(std::move(connection));
+  auto device = std::make_unique<Rfc2217Device>(std::move(connection), stop);
   if (!device->Negotiate(why)) return nullptr;
   return device;
 }

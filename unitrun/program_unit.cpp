@@ -41,17 +41,19 @@ class CountingObserver : public RunObserver {
   int total_ = 0;
 };
 
-std::unique_ptr<DevicePortIo> PortIoFor(std::uint16_t base, const std::string& device) {
-  if (IsNetworkName(device)) {
-    return std::make_unique<NetworkPortIo>(std::vector<DevicePortIo::Line>{{base, device}});
-  }
-  return SerialDevicePortIo(base, device);
-}
-
 }  // namespace
 
-UnitLine::UnitLine(PortToProgram port)
-    : port_(std::move(port)), io_(PortIoFor(UartDriver::BaseFor(kPortIndex), port_.device)) {}
+UnitLine::UnitLine(PortToProgram port) : port_(std::move(port)) {
+  const std::uint16_t base = UartDriver::BaseFor(kPortIndex);
+  if (IsNetworkName(port_.device)) {
+    auto network =
+        std::make_unique<NetworkPortIo>(std::vector<DevicePortIo::Line>{{base, port_.device}});
+    network_ = network.get();
+    io_ = std::move(network);
+  } else {
+    io_ = SerialDevicePortIo(base, port_.device);
+  }
+}
 
 UnitLine::~UnitLine() = default;
 
@@ -67,7 +69,14 @@ UnitReport UnitLine::Program(const std::string& text, const RunHooks& hooks) {
   UnitReport report;
   report.port = port_;
   CountingObserver observer(hooks);
-  if (Hold(&report.result)) {
+  // A server's connection and negotiation give up once a stop is asked.
+  if (network_ != nullptr) network_->SetStopCheck(hooks.stop_now);
+  const bool held = Hold(&report.result);
+  if (!held && observer.StopNow()) {
+    report.result = RunResult{};
+    report.result.outcome = RunOutcome::kStopped;
+  }
+  if (held) {
     const std::uint16_t base = UartDriver::BaseFor(kPortIndex);
     SteadyClock clock;
     SystemTimeOfDay time_of_day;
@@ -75,6 +84,7 @@ UnitReport UnitLine::Program(const std::string& text, const RunHooks& hooks) {
     report.result = RunProgramming(driver, kPortIndex, text, time_of_day, observer);
     if (report.result.port_failed()) KeepDeviceError(io_->LastDeviceError(base), &report.result);
   }
+  if (network_ != nullptr) network_->SetStopCheck(StopCheck());
   report.exit_status = ExitStatusFor(report.result);
   report.bytes_answered = observer.total();
   report.seconds =

@@ -7,6 +7,7 @@
 #include "unitrun/port_list.h"
 
 class DevicePortIo;
+class NetworkPortIo;
 
 // Told each time a byte of a frame has been answered: the frame, and how many
 // of its bytes so far.
@@ -63,6 +64,7 @@ class UnitLine {
  private:
   PortToProgram port_;
   std::unique_ptr<DevicePortIo> io_;
+  NetworkPortIo* network_ = nullptr;  // io_, when the port is a serial server
 };
 
 // One run on a line opened for it and let go after it.

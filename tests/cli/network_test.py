@@ -258,6 +258,25 @@ class OwnServerTest(NetworkTestCase):
                 self.assertIn(said, result.stderr.decode())
                 self.assertEqual(bytes(peer.data), b"")
 
+    def test_ctrl_c_ends_a_wait_for_the_negotiation_or_for_cts_at_once(self):
+        cases = [(self.peer(negotiate=False), "the negotiation"),
+                 (self.peer(modem_state=0x20), "CTS")]
+        for peer, waiting in cases:
+            with self.subTest(waiting=waiting):
+                program = self.start_program("--port", self.port(peer), "HI")
+                time.sleep(0.6)
+                started = time.monotonic()
+                program.send_signal(signal.SIGINT)
+                _, errors = program.communicate(timeout=10)
+                took = time.monotonic() - started
+                print("\n  Ctrl-C to exit, waiting for %s: %.3f s" % (waiting, took),
+                      file=sys.stderr)
+                self.assertEqual(program.returncode, 130, errors)
+                self.assertLess(took, 1.0, "Ctrl-C took %.3f s" % took)
+                self.assertIn("%s: stopped at byte 1 of 61 of the blank frame; the unit has not "
+                              "got the whole banner" % self.port(peer), errors.decode())
+                self.assertEqual(bytes(peer.data), b"")
+
     def test_a_dropped_connection_mid_run_gives_3_never_0(self):
         peer = self.peer(drop_after=20)
         result = self.run_program("--port", self.port(peer), "HI")
