@@ -8,10 +8,16 @@ namespace {
 constexpr int kMessageBarBase = kFrameSize / 2;
 
 // Tells the observer of each wait of one byte, and gives the wait up when it
-// asks the run to stop.
+// asks the run to stop. The driver's watch while one frame is sent.
 class ByteWaitWatch : public WaitWatch {
  public:
-  ByteWaitWatch(RunObserver& observer, RunPhase phase) : observer_(observer), phase_(phase) {}
+  ByteWaitWatch(UartDriver& driver, RunObserver& observer, RunPhase phase)
+      : driver_(driver), observer_(observer), phase_(phase) {
+    driver_.SetWaitWatch(this);
+  }
+  ~ByteWaitWatch() { driver_.SetWaitWatch(nullptr); }
+  ByteWaitWatch(const ByteWaitWatch&) = delete;
+  ByteWaitWatch& operator=(const ByteWaitWatch&) = delete;
 
   void At(int position) { position_ = position; }
 
@@ -21,6 +27,7 @@ class ByteWaitWatch : public WaitWatch {
   }
 
  private:
+  UartDriver& driver_;
   RunObserver& observer_;
   const RunPhase phase_;
   int position_ = 0;
@@ -31,15 +38,14 @@ class ByteWaitWatch : public WaitWatch {
 RunResult SendFrame(UartDriver& driver, int port, const Frame& frame, RunPhase phase,
                     RunObserver& observer) {
   const int bar_base = phase == RunPhase::kBlank ? 0 : kMessageBarBase;
-  ByteWaitWatch watch(observer, phase);
-  driver.SetWaitWatch(&watch);
-  RunResult ended;
+  ByteWaitWatch watch(driver, observer, phase);
   for (int i = 0; i < kFrameSize; ++i) {
+    RunResult ended;
     ended.phase = phase;
     ended.position = i;
     if (observer.StopNow()) {
       ended.outcome = RunOutcome::kStopped;
-      break;
+      return ended;
     }
     watch.At(i);
     const SendStatus status = driver.SendByte(port, frame[i]);
@@ -48,23 +54,18 @@ RunResult SendFrame(UartDriver& driver, int port, const Frame& frame, RunPhase p
       if (observer.StopNow()) {
         ended.outcome = RunOutcome::kStopped;
         ended.byte_went_out = driver.ByteWentOut();
-        break;
+        return ended;
       }
       const PortError error = driver.LastError(port);
       ended.outcome = OutcomeOf(status, error);
       if (ended.port_failed()) ended.system_code = error.system_code;
-      break;
+      return ended;
     }
     observer.Answered(phase, i + 1);
     observer.BarAt(i / 2 + bar_base);
-    if (frame[i] == kSub) {
-      ended = RunResult{};
-      break;
-    }
+    if (frame[i] == kSub) break;
   }
-  driver.SetWaitWatch(nullptr);
-  if (ended.outcome == RunOutcome::kProgrammed) return RunResult{};
-  return ended;
+  return RunResult{};
 }
 
 }  // namespace
