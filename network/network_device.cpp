@@ -21,6 +21,10 @@ constexpr int kIdleWaitMs = 50;
 // How long after confirming the line settings a server may take to say
 // whether it can tell DTR's state.
 constexpr int kDtrAnswerMs = 500;
+// How long a unit behind a raw server may take to answer the rest of the
+// negotiation's bytes, once its first answer came: each byte and its answer
+// take about 2 ms at 9600 baud.
+constexpr int kRestOfAnswersMs = 200;
 
 // RFC 2217's commands, as the client sends them; the server answers each
 // with the same code plus kServerOffset.
@@ -220,7 +224,9 @@ class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
     }
     if (raw() || (!answered && !telnet_seen_)) {
       // The rest of the unit's answers, to count them.
-      if (raw()) WaitUntil([&] { return data_seen_ >= static_cast<int>(out.size()); }, kDtrAnswerMs);
+      if (raw()) {
+        WaitUntil([&] { return data_seen_ >= static_cast<int>(out.size()); }, kRestOfAnswersMs);
+      }
       why->error = PortError{PortProblem::kOther, 0};
       why->mix_up = raw() ? ServerMixUp::kNoTelnet : ServerMixUp::kNoTelnetAnswer;
       why->bytes_sent = static_cast<int>(out.size());

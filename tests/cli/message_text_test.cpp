@@ -72,9 +72,9 @@ TEST(DryRunTest, SaysWhatTheZeroAfterTheTextIsAndGivesJsonWhenAsked) {
             std::string::npos);
   EXPECT_EQ(DryRunText("HI\x1A").find("the 00"), std::string::npos);
 
-  const std::string blank =
-      "20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 0D 0A "
-      "20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 0D 0A 1A";
+  std::string line;
+  for (int i = 0; i < 28; ++i) line += "20 ";
+  const std::string blank = line + "0D 0A " + line + "0D 0A 1A";
   EXPECT_EQ(DryRunJson("CAF\xC9\x1A"),
             "{\"blank_frame\":\"" + blank + "\",\"message_frame\":\"43 41 46 C9 1A\","
             "\"display\":[\"CAF\xC3\x89" + std::string(24, ' ') + "\",\"" + std::string(28, ' ') +
