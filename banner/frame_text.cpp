@@ -2,22 +2,6 @@
 
 #include <cstdio>
 
-namespace {
-
-std::string Latin1ToUtf8(const std::string& text) {
-  std::string out;
-  for (unsigned char c : text) {
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
-  return out;
-}
-
-}  // namespace
 
 std::string HexBytes(const std::vector<std::uint8_t>& bytes) {
   std::string text;
@@ -30,13 +14,26 @@ std::string HexBytes(const std::vector<std::uint8_t>& bytes) {
   return text;
 }
 
-std::string DisplayBox(const std::array<std::string, 2>& lines) {
+std::string DisplayBox(const std::array<std::string, 2>& lines,
+                       std::vector<StoodInByte>* stood_in) {
   std::size_t width = 0;
   for (const auto& line : lines) width = line.size() > width ? line.size() : width;
   const std::string edge = "+" + std::string(width, '-') + "+\n";
   std::string box = edge;
-  for (const auto& line : lines) {
-    box += "|" + Latin1ToUtf8(line) + std::string(width - line.size(), ' ') + "|\n";
+  for (std::size_t n = 0; n < lines.size(); ++n) {
+    box += "|";
+    for (std::size_t i = 0; i < lines[n].size(); ++i) {
+      const auto byte = static_cast<std::uint8_t>(lines[n][i]);
+      if (byte >= 0x20 && byte <= 0x7E) {
+        box.push_back(static_cast<char>(byte));
+        continue;
+      }
+      box += kStandIn;
+      if (stood_in != nullptr) {
+        stood_in->push_back({static_cast<int>(n) + 1, static_cast<int>(i) + 1, byte});
+      }
+    }
+    box += std::string(width - lines[n].size(), ' ') + "|\n";
   }
   return box + edge;
 }

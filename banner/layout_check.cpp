@@ -7,6 +7,7 @@
 #include "banner/frame.h"
 #include "banner/frame_text.h"
 #include "banner/typed_text.h"
+#include "banner/utf8_sequence.h"
 
 namespace {
 
@@ -21,31 +22,6 @@ std::string TooLong(std::size_t length) {
 // Whether what is left is at most a last line end.
 bool OnlyALineEnd(const std::string& rest) {
   return rest.empty() || rest == "\n" || rest == "\r\n" || rest == "\r";
-}
-
-// The length of a UTF-8 sequence of two bytes or more at i, or 0; its code
-// point in code_point.
-std::size_t Utf8Sequence(const std::string& bytes, std::size_t i, std::uint32_t* code_point) {
-  const auto lead = static_cast<std::uint8_t>(bytes[i]);
-  std::size_t length = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-  } else {
-    return 0;
-  }
-  if (i + length > bytes.size()) return 0;
-  std::uint32_t value = lead & (0x7F >> length);
-  for (std::size_t k = 1; k < length; ++k) {
-    const auto next = static_cast<std::uint8_t>(bytes[i + k]);
-    if ((next & 0xC0) != 0x80) return 0;
-    value = value << 6 | (next & 0x3F);
-  }
-  *code_point = value;
-  return length;
 }
 
 // What a walk over a message warns of, besides lines that are too long or

@@ -12,8 +12,15 @@ RunResult PortFailure(const DeviceError& why) {
   RunResult result;
   result.outcome = OutcomeOf(SendStatus::kPortMissing, why.error);
   result.system_code = why.error.system_code;
-  result.detail = why.detail;
+  KeepDeviceError(why, &result);
   return result;
+}
+
+void KeepDeviceError(const DeviceError& why, RunResult* result) {
+  result->detail = why.detail;
+  result->mix_up = why.mix_up;
+  result->mix_up_bytes_sent = why.bytes_sent;
+  result->mix_up_bytes_back = why.bytes_back;
 }
 
 RunOutcome OutcomeOf(SendStatus status, const PortError& error) {
@@ -28,6 +35,8 @@ RunOutcome OutcomeOf(SendStatus status, const PortError& error) {
       return RunOutcome::kNoCts;
     case SendStatus::kNoAnswer:
       return RunOutcome::kNoAnswer;
+    case SendStatus::kGivenUp:
+      return RunOutcome::kStopped;
     case SendStatus::kPortMissing:
       break;
   }

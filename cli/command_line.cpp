@@ -106,8 +106,9 @@ The message, one way (with none the display is cleared):
                  the two lines the unit will show
   -q, --quiet    say nothing but errors
   --json         a JSON object a line on stdout, for scripts: each port's
-                 result (port, result, status, bytes_sent, seconds, message),
-                 or with --list-ports each port found
+                 result (port, result, status, bytes_answered, seconds,
+                 message); with --dry-run both frames and the display; with
+                 --list-ports each port found
   --list-ports   the serial ports on this computer and what each is: USB ids,
                  maker, product, serial number, its /dev/serial/by-id name
   -h, --help     this text

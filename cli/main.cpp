@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
                  DisplayText(message.text).c_str());
   }
   if (line.command == Command::kDryRun) {
-    std::fputs(DryRunText(message.text).c_str(), stdout);
+    std::fputs((line.json ? DryRunJson(message.text) : DryRunText(message.text)).c_str(), stdout);
     return kExitOk;
   }
   return ProgramUnits(ports, message.text, line.quiet, line.json);

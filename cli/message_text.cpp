@@ -10,6 +10,7 @@
 #include "banner/frame_text.h"
 #include "banner/layout_check.h"
 #include "banner/typed_text.h"
+#include "banner/utf8_sequence.h"
 #include "cli/escaped_text.h"
 #include "unitrun/message_lines.h"
 #include "serial/port_error.h"
@@ -22,6 +23,34 @@ constexpr std::size_t kLinesFileLimit = 4096;
 // Enough of a banner file to see what lies past the bytes the rule takes.
 constexpr std::size_t kBannerFileLookLimit = 4096;
 
+// The lines as one --text argument for a shell, each letter written in UTF-8
+// as the unit's own byte for it: 'CAF\xC9\r\nOPEN'. Empty when a letter has
+// no such byte, or a byte is neither typed nor a letter.
+std::string AsEscapedText(const std::vector<std::string>& lines) {
+  std::string escaped;
+  for (std::size_t n = 0; n < lines.size(); ++n) {
+    if (n > 0) escaped += "\\r\\n";
+    const std::string& line = lines[n];
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      const char c = line[i];
+      std::uint32_t code_point = 0;
+      std::uint8_t byte = 0;
+      if (IsTypedCharacter(static_cast<std::uint8_t>(c))) {
+        escaped += c == '\\' ? "\\\\" : c == '\'' ? "'\\''" : std::string(1, c);
+      } else if (const std::size_t length = Utf8Sequence(line, i, &code_point);
+                 length > 0 && UnitByteFor(code_point, &byte)) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(byte));
+        escaped += hex;
+        i += length - 1;
+      } else {
+        return "";
+      }
+    }
+  }
+  return "'" + escaped + "'";
+}
+
 // The lines' refusal, with how to give such lines on the command line.
 bool FromLines(const std::vector<std::string>& lines, std::string* text, std::string* refusal) {
   LinesRefusal why;
@@ -30,6 +59,10 @@ bool FromLines(const std::vector<std::string>& lines, std::string* text, std::st
   if (why.kind == LinesRefusal::Kind::kUntypable) {
     *refusal += why.byte == '\r' || why.byte == '\n' ? "; give each line as its own argument"
                                                      : "; --text takes any byte as \\xHH";
+  } else if (why.kind == LinesRefusal::Kind::kUtf8Letter) {
+    const std::string escaped = AsEscapedText(lines);
+    *refusal += escaped.empty() ? "; --text takes any byte as \\xHH"
+                                : "; write it with --text " + escaped;
   }
   return false;
 }

@@ -25,11 +25,16 @@ int ProgramUnits(const std::vector<PortToProgram>& ports, const std::string& tex
 
   std::vector<UnitReport> reports(ports.size());
   const auto program = [&](std::size_t i) {
-    AnsweredFn answered;
+    RunHooks hooks;
+    hooks.stop_now = StopRequested;
     if (board != nullptr) {
-      answered = [&board, i](RunPhase phase, int sent) { board->Answered(i, phase, sent); };
+      hooks.answered = [&board, i](RunPhase phase, int sent) { board->Answered(i, phase, sent); };
+      hooks.waiting = [&board, i](RunPhase phase, int position, UartWait wait,
+                                  std::int64_t waited_ms) {
+        board->Waiting(i, phase, position, wait, waited_ms);
+      };
     }
-    reports[i] = ProgramUnit(ports[i], text, answered, StopRequested);
+    reports[i] = ProgramUnit(ports[i], text, hooks);
     if (board != nullptr) board->Finished(i, ResultWord(reports[i].result.outcome));
   };
   if (ports.size() == 1) {

@@ -8,13 +8,34 @@ namespace {
 
 constexpr int kBarWidth = 30;
 
+const char* FrameName(RunPhase phase) {
+  return phase == RunPhase::kBlank ? "blank frame" : "message frame";
+}
+
 std::string Bar(RunPhase phase, int sent, int total) {
   const int filled = total > 0 ? sent * kBarWidth / total : kBarWidth;
   char line[128];
-  std::snprintf(line, sizeof line, "%-13s [%s%s] %2d/%d",
-                phase == RunPhase::kBlank ? "blank frame" : "message frame",
+  std::snprintf(line, sizeof line, "%-13s [%s%s] %2d/%d", FrameName(phase),
                 std::string(filled, '#').c_str(), std::string(kBarWidth - filled, '-').c_str(),
                 sent, total);
+  return line;
+}
+
+// "blank frame   waiting 1.2 s for the unit's answer to byte 1 of 61"
+std::string WaitLine(RunPhase phase, int position, int total, UartWait wait, std::int64_t tenths) {
+  const std::string byte =
+      "byte " + std::to_string(position + 1) + " of " + std::to_string(total);
+  std::string what;
+  switch (wait) {
+    case UartWait::kAnswer: what = "the unit's answer to " + byte; break;
+    case UartWait::kCts: what = "the unit's CTS, at " + byte; break;
+    case UartWait::kTransmitter: what = "the line to take " + byte; break;
+    case UartWait::kReceiverQuiet: what = "the unit to stop sending, before " + byte; break;
+  }
+  char line[160];
+  std::snprintf(line, sizeof line, "%-13s waiting %lld.%lld s for %s", FrameName(phase),
+                static_cast<long long>(tenths / 10), static_cast<long long>(tenths % 10),
+                what.c_str());
   return line;
 }
 
@@ -22,7 +43,7 @@ std::string Bar(RunPhase phase, int sent, int total) {
 
 ProgressBoard::ProgressBoard(std::FILE* terminal, const std::vector<std::string>& ports,
                              int message_length)
-    : terminal_(terminal), message_length_(message_length) {
+    : terminal_(terminal), wait_drawn_(ports.size(), -1), message_length_(message_length) {
   std::size_t longest = 0;
   for (const std::string& port : ports) longest = std::max(longest, port.size());
   // One unit's line needs no name; several are told apart by theirs.
@@ -32,7 +53,19 @@ ProgressBoard::ProgressBoard(std::FILE* terminal, const std::vector<std::string>
 }
 
 void ProgressBoard::Answered(std::size_t unit, RunPhase phase, int sent) {
+  wait_drawn_[unit] = -1;
   Draw(unit, Bar(phase, sent, phase == RunPhase::kBlank ? kFrameSize : message_length_));
+}
+
+void ProgressBoard::Waiting(std::size_t unit, RunPhase phase, int position, UartWait wait,
+                            std::int64_t waited_ms) {
+  if (waited_ms < kWaitShownAfterMs) return;
+  // Told of a wait on every poll; drawn once a tenth of a second.
+  const std::int64_t tenths = waited_ms / 100;
+  if (tenths == wait_drawn_[unit]) return;
+  wait_drawn_[unit] = tenths;
+  Draw(unit, WaitLine(phase, position, phase == RunPhase::kBlank ? kFrameSize : message_length_,
+                      wait, tenths));
 }
 
 void ProgressBoard::Finished(std::size_t unit, const std::string& how) {
@@ -44,7 +77,8 @@ void ProgressBoard::Draw(std::size_t unit, const std::string& text) {
   const std::string line = labels_[unit] + text;
   widest_ = std::max(widest_, line.size());
   if (labels_.size() == 1) {
-    std::fprintf(terminal_, "\r%s", line.c_str());
+    // Blanks cover what a longer line drawn before left.
+    std::fprintf(terminal_, "\r%-*s", static_cast<int>(widest_), line.c_str());
   } else {
     if (!shown_) {
       // The board's lines first, the cursor left below the last of them.

@@ -7,7 +7,8 @@
 bool IsTerminal(std::FILE* stream);
 
 // From now on Ctrl-C and the system's requests to stop only set a flag, so
-// that a run ends between two bytes and leaves the port as it found it.
+// that a run ends where it is, between two bytes or within a wait, and
+// leaves the port as it found it.
 void CatchStopRequests();
 bool StopRequested();
 

@@ -1,9 +1,12 @@
 #include "network/host_lookup.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+
+#include "network/tcp_connection.h"
 
 namespace {
 
@@ -21,7 +24,7 @@ struct Pending {
 }  // namespace
 
 std::unique_ptr<HostLookup> HostLookup::Find(const std::string& host, int port, int timeout_ms,
-                                             DeviceError* why) {
+                                             DeviceError* why, const StopCheck* stop) {
   auto pending = std::make_shared<Pending>();
   std::thread([pending, host, port] {
     addrinfo hints{};
@@ -42,8 +45,17 @@ std::unique_ptr<HostLookup> HostLookup::Find(const std::string& host, int port, 
   }).detach();
 
   std::unique_lock<std::mutex> lock(pending->mutex);
-  if (!pending->done_signal.wait_for(lock, std::chrono::milliseconds(timeout_ms),
-                                     [&] { return pending->done; })) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (!pending->done && std::chrono::steady_clock::now() < deadline) {
+    if (StopAsked(stop)) {
+      pending->abandoned = true;
+      why->error = PortError{PortProblem::kOther, 0};
+      return nullptr;
+    }
+    pending->done_signal.wait_for(lock, std::chrono::milliseconds(kStopPollMs),
+                                  [&] { return pending->done; });
+  }
+  if (!pending->done) {
     pending->abandoned = true;
     *why = DeviceError{PortError{PortProblem::kOther, 0},
                        "the name lookup of " + host + " did not end within " +
@@ -59,3 +71,20 @@ std::unique_ptr<HostLookup> HostLookup::Find(const std::string& host, int port, 
 }
 
 HostLookup::~HostLookup() { ::freeaddrinfo(addresses_); }
+
+std::vector<std::string> HostAddresses(const std::string& host, int timeout_ms) {
+  std::vector<std::string> found;
+  DeviceError why;
+  if (!StartSockets()) return found;
+  const std::unique_ptr<HostLookup> lookup = HostLookup::Find(host, 1, timeout_ms, &why);
+  if (lookup == nullptr) return found;
+  for (const addrinfo* entry = lookup->first(); entry != nullptr; entry = entry->ai_next) {
+    char numeric[NI_MAXHOST];
+    if (::getnameinfo(entry->ai_addr, static_cast<socklen_t>(entry->ai_addrlen), numeric,
+                      sizeof numeric, nullptr, 0, NI_NUMERICHOST) != 0) {
+      continue;
+    }
+    if (std::find(found.begin(), found.end(), numeric) == found.end()) found.push_back(numeric);
+  }
+  return found;
+}

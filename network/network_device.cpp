@@ -21,6 +21,10 @@ constexpr int kIdleWaitMs = 50;
 // How long after confirming the line settings a server may take to say
 // whether it can tell DTR's state.
 constexpr int kDtrAnswerMs = 500;
+// How long a unit behind a raw server may take to answer the rest of the
+// negotiation's bytes, once its first answer came: each byte and its answer
+// take about 2 ms at 9600 baud.
+constexpr int kRestOfAnswersMs = 200;
 
 // RFC 2217's commands, as the client sends them; the server answers each
 // with the same code plus kServerOffset.
@@ -126,6 +130,7 @@ class RawTcpDevice : public SerialDevice {
  protected:
   // Bytes from the server, as they came off the connection.
   virtual void Take(const std::uint8_t* bytes, std::size_t count) {
+    if (!start_checked_) CheckStart(bytes, count);
     received_.insert(received_.end(), bytes, bytes + count);
   }
 
@@ -161,16 +166,33 @@ class RawTcpDevice : public SerialDevice {
          connection_->closed() ? "the server closed the connection" : "the connection broke");
   }
 
+  // A Telnet server opens with its option negotiation, IAC and a verb, before
+  // it has been sent anything; a unit behind a raw server only ever answers
+  // what it was sent, and two answers never come before the second byte.
+  void CheckStart(const std::uint8_t* bytes, std::size_t count) {
+    for (std::size_t i = 0; i < count && start_.size() < 2; ++i) start_.push_back(bytes[i]);
+    if (start_.size() < 2 && start_[0] == telnet::kIac) return;  // the verb is yet to come
+    start_checked_ = true;
+    const std::uint8_t verb = start_.size() > 1 ? start_[1] : 0;
+    if (start_[0] == telnet::kIac && (verb == telnet::kWill || verb == telnet::kWont ||
+                                      verb == telnet::kDo || verb == telnet::kDont ||
+                                      verb == telnet::kSb)) {
+      Gone(0, std::string(), ServerMixUp::kTelnetServer);
+    }
+  }
+
   std::unique_ptr<TcpConnection> connection_;
   bool read_since_sent_ = false;
+  bool start_checked_ = false;
+  std::vector<std::uint8_t> start_;
 };
 
 // A serial server that lets the client set the line: Telnet with RFC 2217's
 // COM-PORT-OPTION.
 class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
  public:
-  explicit Rfc2217Device(std::unique_ptr<TcpConnection> connection)
-      : RawTcpDevice(std::move(connection)) {}
+  Rfc2217Device(std::unique_ptr<TcpConnection> connection, const StopCheck* stop)
+      : RawTcpDevice(std::move(connection)), stop_(stop) {}
 
   // Agrees on binary transmission both ways and the COM-PORT-OPTION, and asks
   // for every change of the modem lines.
@@ -184,12 +206,31 @@ class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
     asked_remote_[telnet::kBinary] = true;
     Send(out);
 
+    // Bytes back with no Telnet among them: a raw server passed the
+    // negotiation to the unit's line, and the unit answered it.
+    const auto raw = [&] { return !telnet_seen_ && data_seen_ > 0; };
     const bool answered = WaitUntil(
-        [&] { return refused_ || (local_[telnet::kComPortOption] && local_[telnet::kBinary] &&
-                                  remote_[telnet::kBinary]); },
+        [&] { return refused_ || raw() ||
+                     (local_[telnet::kComPortOption] && local_[telnet::kBinary] &&
+                      remote_[telnet::kBinary]); },
         UartDriver::kTimeLimitMs);
+    if (StopAsked(stop_)) {
+      why->error = PortError{PortProblem::kOther, 0};
+      return false;
+    }
     if (gone()) {
       *why = DeviceError{PortError{PortProblem::kOther, gone_code()}, gone_detail()};
+      return false;
+    }
+    if (raw() || (!answered && !telnet_seen_)) {
+      // The rest of the unit's answers, to count them.
+      if (raw()) {
+        WaitUntil([&] { return data_seen_ >= static_cast<int>(out.size()); }, kRestOfAnswersMs);
+      }
+      why->error = PortError{PortProblem::kOther, 0};
+      why->mix_up = raw() ? ServerMixUp::kNoTelnet : ServerMixUp::kNoTelnetAnswer;
+      why->bytes_sent = static_cast<int>(out.size());
+      why->bytes_back = data_seen_;
       return false;
     }
     if (!answered || refused_) {
@@ -231,8 +272,12 @@ class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
     Command(cpo::kSetControl, {cpo::kAskDtr});
 
     if (!WaitUntil([&] { return confirmed_count_ >= 4; }, UartDriver::kTimeLimitMs)) {
-      if (!gone()) Gone(0, "it did not confirm the line settings (" + Describe(asked) +
-                               ") within " + Seconds());
+      if (StopAsked(stop_)) {
+        Gone(0);  // the run is to end: the next byte finds the port gone
+      } else if (!gone()) {
+        Gone(0, "it did not confirm the line settings (" + Describe(asked) + ") within " +
+                    Seconds());
+      }
       return;
     }
     // A server that keeps the question to itself has no modem lines either.
@@ -294,13 +339,17 @@ class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
     reader_.Feed(bytes, count, *this);
   }
 
-  void Data(std::uint8_t byte) override { received_.push_back(byte); }
+  void Data(std::uint8_t byte) override {
+    received_.push_back(byte);
+    ++data_seen_;
+  }
 
   // Options are agreed for each side apart (what we will do: DO/DONT; what
   // the server will: WILL/WONT). An answer to what we asked gets no answer
   // back, what was not asked is answered once (yes only for the few options
   // used here), and a side already as asked stays silent, so no loop can start.
   void Negotiation(std::uint8_t verb, std::uint8_t option) override {
+    telnet_seen_ = true;
     const bool ours = verb == telnet::kDo || verb == telnet::kDont;
     const bool yes = verb == telnet::kDo || verb == telnet::kWill;
     bool& on = ours ? local_[option] : remote_[option];
@@ -326,6 +375,7 @@ class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
   }
 
   void Subnegotiation(std::uint8_t option, const std::vector<std::uint8_t>& payload) override {
+    telnet_seen_ = true;
     if (option != telnet::kComPortOption || payload.size() < 2) return;
     const std::uint8_t command = payload[0];
     const std::uint8_t value = payload[1];
@@ -377,11 +427,13 @@ class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
     Send(out);
   }
 
-  // Reads from the server until done() or limit_ms; whether done() came true.
+  // Reads from the server until done() or limit_ms, or a stop is asked;
+  // whether done() came true.
   template <class Done>
   bool WaitUntil(Done done, std::int64_t limit_ms) {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limit_ms);
     while (!done()) {
+      if (StopAsked(stop_)) return false;
       const auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
       if (left <= 0 || !Pump(static_cast<int>(left < kIdleWaitMs ? left : kIdleWaitMs))) {
@@ -391,6 +443,7 @@ class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
     return true;
   }
 
+  const StopCheck* stop_;
   telnet::Reader reader_;
   // Per option: agreed on our side (we will) and the server's (it will), and
   // whether either has been asked.
@@ -399,6 +452,8 @@ class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
   bool asked_local_[256] = {};
   bool asked_remote_[256] = {};
   bool refused_ = false;
+  bool telnet_seen_ = false;  // any negotiation or subnegotiation from the server
+  int data_seen_ = 0;         // data bytes from the server
 
   Settings confirmed_;
   int confirmed_count_ = 0;
@@ -409,14 +464,15 @@ class Rfc2217Device : public RawTcpDevice, private telnet::Handler {
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> OpenNetworkDevice(const NetworkAddress& address, DeviceError* why) {
+std::unique_ptr<SerialDevice> OpenNetworkDevice(const NetworkAddress& address, DeviceError* why,
+                                                const StopCheck* stop) {
   std::unique_ptr<TcpConnection> connection =
-      TcpConnection::Open(address.host, address.port, kConnectTimeoutMs, why);
+      TcpConnection::Open(address.host, address.port, kConnectTimeoutMs, why, stop);
   if (connection == nullptr) return nullptr;
   if (address.kind == NetworkAddress::Kind::kRawTcp) {
     return std::make_unique<RawTcpDevice>(std::move(connection));
   }
-  auto device = std::make_unique<Rfc2217Device>(std::move(connection));
+  auto device = std::make_unique<Rfc2217Device>(std::move(connection), stop);
   if (!device->Negotiate(why)) return nullptr;
   return device;
 }

@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "network/network_address.h"
+#include "network/tcp_connection.h"
 #include "serial/port_error.h"
 #include "serial/serial_device.h"
 
@@ -22,4 +23,9 @@ constexpr int kConnectTimeoutMs = 5000;
 // with a pseudo-terminal behind it) has no modem lines to set or report, and
 // CTS then counts as up, as on a pseudo-terminal. A FIFO clear becomes a purge
 // of the server's buffers.
-std::unique_ptr<SerialDevice> OpenNetworkDevice(const NetworkAddress& address, DeviceError* why);
+//
+// stop, when not null, is asked while the connection is made and in every
+// wait for the server's answers: a stop gives up at once (the device then
+// goes, and opening it fails).
+std::unique_ptr<SerialDevice> OpenNetworkDevice(const NetworkAddress& address, DeviceError* why,
+                                                const StopCheck* stop = nullptr);

@@ -14,5 +14,5 @@ std::unique_ptr<SerialDevice> NetworkPortIo::OpenDevice(const std::string& name,
     why->error = PortError{PortProblem::kNoSuchPort, 0};
     return nullptr;
   }
-  return OpenNetworkDevice(address, why);
+  return OpenNetworkDevice(address, why, &stop_);
 }

@@ -1,10 +1,25 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "serial/port_error.h"
+
+// The system's sockets made ready for use, once for the process; false when
+// they cannot be.
+bool StartSockets();
+
+// Asked again and again while a connection is looked up, made or agreed on;
+// true gives up at once: a person asked the run to stop.
+using StopCheck = std::function<bool()>;
+
+// Whether a stop is asked through stop, which may be null or empty.
+inline bool StopAsked(const StopCheck* stop) { return stop != nullptr && *stop && (*stop)(); }
+
+// How often a wait asks its StopCheck.
+constexpr int kStopPollMs = 50;
 
 // A TCP connection to a serial server. Each system has its file.
 class TcpConnection {
@@ -13,8 +28,9 @@ class TcpConnection {
   // so that each byte leaves at once. Null, with why in error, when it
   // cannot: the host is not known, nobody listens there, or it cannot be
   // reached in time.
+  // A stop asked through stop gives up, why then saying nothing.
   static std::unique_ptr<TcpConnection> Open(const std::string& host, int port, int timeout_ms,
-                                             DeviceError* why);
+                                             DeviceError* why, const StopCheck* stop = nullptr);
 
   ~TcpConnection();
   TcpConnection(const TcpConnection&) = delete;

@@ -23,7 +23,7 @@ int MsLeft(Clock::time_point deadline) {
 
 // One address tried until the deadline: the socket, or -1 with errno's reason.
 int ConnectTo(const sockaddr* address, socklen_t length, int family, Clock::time_point deadline,
-              int* failure) {
+              const StopCheck* stop, int* failure) {
   const int fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
   if (fd < 0) {
     *failure = errno;
@@ -35,10 +35,13 @@ int ConnectTo(const sockaddr* address, socklen_t length, int family, Clock::time
     return -1;
   }
   pollfd done{fd, POLLOUT, 0};
-  int ready;
-  do {
-    ready = ::poll(&done, 1, MsLeft(deadline));
-  } while (ready < 0 && errno == EINTR && MsLeft(deadline) > 0);
+  int ready = 0;
+  // In slices, so that a stop asked meanwhile is seen.
+  while (MsLeft(deadline) > 0 && !StopAsked(stop)) {
+    const int slice = MsLeft(deadline) < kStopPollMs ? MsLeft(deadline) : kStopPollMs;
+    ready = ::poll(&done, 1, slice);
+    if (ready > 0 || (ready < 0 && errno != EINTR)) break;
+  }
   int result = ETIMEDOUT;
   socklen_t size = sizeof result;
   if (ready > 0) ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &result, &size);
@@ -52,16 +55,24 @@ int ConnectTo(const sockaddr* address, socklen_t length, int family, Clock::time
 
 }  // namespace
 
+bool StartSockets() { return true; }
+
 std::unique_ptr<TcpConnection> TcpConnection::Open(const std::string& host, int port,
-                                                   int timeout_ms, DeviceError* why) {
+                                                   int timeout_ms, DeviceError* why,
+                                                   const StopCheck* stop) {
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-  std::unique_ptr<HostLookup> lookup = HostLookup::Find(host, port, timeout_ms, why);
+  std::unique_ptr<HostLookup> lookup = HostLookup::Find(host, port, timeout_ms, why, stop);
   if (lookup == nullptr) return nullptr;
 
   int failure = ETIMEDOUT;
   for (const addrinfo* entry = lookup->first(); entry != nullptr; entry = entry->ai_next) {
-    const int fd = ConnectTo(entry->ai_addr, entry->ai_addrlen, entry->ai_family, deadline,
+    const int fd = ConnectTo(entry->ai_addr, entry->ai_addrlen, entry->ai_family, deadline, stop,
                              &failure);
+    if (StopAsked(stop)) {
+      if (fd >= 0) ::close(fd);
+      why->error = PortError{PortProblem::kOther, 0};
+      return nullptr;
+    }
     if (fd < 0) continue;
     const int on = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);

@@ -22,18 +22,11 @@ timeval Timeout(int ms) {
   return limit;
 }
 
-// Winsock is started once for the process and left running to its end.
-bool StartWinsock() {
-  static const bool started = [] {
-    WSADATA data;
-    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-  }();
-  return started;
-}
 
 // One address tried until the deadline: the socket, or INVALID_SOCKET with
 // Winsock's reason.
-SOCKET ConnectTo(const addrinfo& address, Clock::time_point deadline, int* failure) {
+SOCKET ConnectTo(const addrinfo& address, Clock::time_point deadline, const StopCheck* stop,
+                 int* failure) {
   SOCKET s = ::socket(address.ai_family, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) {
     *failure = WSAGetLastError();
@@ -47,13 +40,17 @@ SOCKET ConnectTo(const addrinfo& address, Clock::time_point deadline, int* failu
     ::closesocket(s);
     return INVALID_SOCKET;
   }
-  fd_set writable, failed;
-  FD_ZERO(&writable);
-  FD_ZERO(&failed);
-  FD_SET(s, &writable);
-  FD_SET(s, &failed);
-  timeval limit = Timeout(MsLeft(deadline));
-  const int ready = ::select(0, nullptr, &writable, &failed, &limit);
+  int ready = 0;
+  // In slices, so that a stop asked meanwhile is seen.
+  while (ready == 0 && MsLeft(deadline) > 0 && !StopAsked(stop)) {
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(s, &writable);
+    FD_SET(s, &failed);
+    timeval limit = Timeout(MsLeft(deadline) < kStopPollMs ? MsLeft(deadline) : kStopPollMs);
+    ready = ::select(0, nullptr, &writable, &failed, &limit);
+  }
   int result = WSAETIMEDOUT;
   if (ready > 0) {
     int size = sizeof result;
@@ -70,20 +67,35 @@ SOCKET ConnectTo(const addrinfo& address, Clock::time_point deadline, int* failu
 
 }  // namespace
 
+// Winsock is started once for the process and left running to its end.
+bool StartSockets() {
+  static const bool started = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  return started;
+}
+
 std::unique_ptr<TcpConnection> TcpConnection::Open(const std::string& host, int port,
-                                                   int timeout_ms, DeviceError* why) {
-  if (!StartWinsock()) {
+                                                   int timeout_ms, DeviceError* why,
+                                                   const StopCheck* stop) {
+  if (!StartSockets()) {
     why->error = PortError{PortProblem::kOther, WSAGetLastError()};
     why->detail = "the network could not be used";
     return nullptr;
   }
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-  std::unique_ptr<HostLookup> lookup = HostLookup::Find(host, port, timeout_ms, why);
+  std::unique_ptr<HostLookup> lookup = HostLookup::Find(host, port, timeout_ms, why, stop);
   if (lookup == nullptr) return nullptr;
 
   int failure = WSAETIMEDOUT;
   for (const addrinfo* entry = lookup->first(); entry != nullptr; entry = entry->ai_next) {
-    const SOCKET s = ConnectTo(*entry, deadline, &failure);
+    const SOCKET s = ConnectTo(*entry, deadline, stop, &failure);
+    if (StopAsked(stop)) {
+      if (s != INVALID_SOCKET) ::closesocket(s);
+      why->error = PortError{PortProblem::kOther, 0};
+      return nullptr;
+    }
     if (s == INVALID_SOCKET) continue;
     const BOOL on = TRUE;
     ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);

@@ -38,12 +38,14 @@ bool DevicePortIo::Open(Port& port) {
     if (port.error.problem != PortProblem::kWentAway) {
       port.error = why.error;
       port.error_detail = why.detail;
+      port.mix_up = why;
     }
     return false;
   }
   port.device = std::move(device);
   port.error = PortError{};
   port.error_detail.clear();
+  port.mix_up = DeviceError{};
   port.receiver_seen_empty = false;
   // Opened halfway through programming the divisor: the line settings follow
   // when the latch closes.
@@ -56,6 +58,7 @@ bool DevicePortIo::Open(Port& port) {
   if (port.device->gone()) {
     port.error = PortError{PortProblem::kOther, port.device->gone_code()};
     port.error_detail = port.device->gone_detail();
+    port.mix_up.mix_up = port.device->gone_mix_up();
     port.device.reset();
     return false;
   }
@@ -66,6 +69,8 @@ bool DevicePortIo::Open(Port& port) {
 void DevicePortIo::WentAway(Port& port) {
   port.error = PortError{PortProblem::kWentAway, port.device->gone_code()};
   port.error_detail = port.device->gone_detail();
+  port.mix_up = DeviceError{};
+  port.mix_up.mix_up = port.device->gone_mix_up();
   port.device.reset();
 }
 
@@ -168,6 +173,18 @@ void DevicePortIo::LeadTo(std::uint16_t base, const std::string& device) {
     port.name = device;
     port.error = PortError{};
     port.error_detail.clear();
+    port.mix_up = DeviceError{};
     port.receiver_seen_empty = false;
   }
+}
+
+DeviceError DevicePortIo::LastDeviceError(std::uint16_t base) const {
+  for (const Port& port : ports_) {
+    if (port.base != base) continue;
+    DeviceError why = port.mix_up;
+    why.error = port.error;
+    why.detail = port.error_detail;
+    return why;
+  }
+  return DeviceError{PortError{PortProblem::kNoSuchPort, 0}, std::string()};
 }

@@ -50,6 +50,9 @@ class DevicePortIo : public PortIo {
   // closed, and the new one is opened on the next use with the settings last
   // programmed. A base it does not play is left alone.
   void LeadTo(std::uint16_t base, const std::string& device);
+  // All that is known of why the port was last found missing: the error, the
+  // detail, and a serial server's mix-up.
+  DeviceError LastDeviceError(std::uint16_t base) const;
 
  protected:
   explicit DevicePortIo(std::vector<Line> lines);
@@ -69,6 +72,7 @@ class DevicePortIo : public PortIo {
     UartRegisterFile registers;
     PortError error;
     std::string error_detail;
+    DeviceError mix_up;  // its mix-up and byte counts only
   };
 
   Port* PortAt(std::uint16_t address, int* offset);

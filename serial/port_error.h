@@ -19,12 +19,25 @@ struct PortError {
   int system_code = 0;
 };
 
+// A serial server reached as the other kind of server: its name's scheme
+// says one, what came back says the other.
+enum class ServerMixUp {
+  kNone,
+  kNoTelnet,        // Telnet asked for, and bytes came back raw: a raw server
+  kNoTelnetAnswer,  // Telnet asked for, and nothing came back at all
+  kTelnetServer,    // raw bytes asked for, and the server began Telnet's negotiation
+};
+
 // Why a device could not be opened or used, as its stand-in reports it: the
 // error, and in words what the system's code does not say (a serial server's
-// refusal), or nothing.
+// refusal), or nothing. For a mix-up, the bytes the server was sent that a
+// raw server passes on to the unit's line, and those that came back.
 struct DeviceError {
   PortError error;
   std::string detail;
+  ServerMixUp mix_up = ServerMixUp::kNone;
+  int bytes_sent = 0;
+  int bytes_back = 0;
 };
 
 // A lock file whose owner no longer ran, removed to take the line: the file,

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 
+#include "serial/port_error.h"
 #include "serial/uart_register_file.h"
 
 // One open serial device of the system, as a stand-in for a UART drives it:
@@ -40,17 +41,22 @@ class SerialDevice {
   int gone_code() const { return gone_code_; }
   // What happened, where the system's code does not say it.
   const std::string& gone_detail() const { return gone_detail_; }
+  // A serial server found to be of the other kind than its name says.
+  ServerMixUp gone_mix_up() const { return gone_mix_up_; }
 
  protected:
-  void Gone(int code, const std::string& detail = std::string()) {
+  void Gone(int code, const std::string& detail = std::string(),
+            ServerMixUp mix_up = ServerMixUp::kNone) {
     if (gone_) return;  // the first reason is the one that counts
     gone_ = true;
     gone_code_ = code;
     gone_detail_ = detail;
+    gone_mix_up_ = mix_up;
   }
 
  private:
   bool gone_ = false;
   int gone_code_ = 0;
   std::string gone_detail_;
+  ServerMixUp gone_mix_up_ = ServerMixUp::kNone;
 };

@@ -12,6 +12,27 @@ enum class SendStatus {
   kTransmitterStuck,  // the transmitter never became empty
   kNoCts,             // the unit never raised CTS
   kNoAnswer,          // the unit never answered the byte
+  kGivenUp,           // a wait was given up at its watch's asking
+};
+
+// What a byte is waiting for while the driver polls.
+enum class UartWait {
+  kReceiverQuiet,  // the unit to stop sending, before a byte goes out
+  kTransmitter,    // the transmitter to empty: the line to take a byte
+  kCts,            // the unit to raise CTS
+  kAnswer,         // the unit's answer to the byte
+};
+
+// Asked again and again while a wait lasts, so that a wait can be shown and
+// given up before its time limit (a person asking the run to stop).
+class WaitWatch {
+ public:
+  // waited_ms: how long this wait has lasted so far. True gives it up at
+  // once: SendByte ends with kGivenUp, and nothing more is written.
+  virtual bool GiveUp(UartWait wait, std::int64_t waited_ms) = 0;
+
+ protected:
+  ~WaitWatch() = default;
 };
 
 // Work for the time the line is busy with a byte and its answer.
@@ -45,12 +66,22 @@ class UartDriver {
   // Why the port was last found missing; nothing while it is there.
   PortError LastError(int port) const { return io_.LastError(BaseFor(port)); }
 
+  // Whether the last SendByte wrote its byte to the transmitter, as one that
+  // ended in a wait after the write did.
+  bool ByteWentOut() const { return went_out_; }
+
   // Done once for each byte, after it has left the transmitter and before
   // the wait for its answer; null for nothing.
   void SetAnswerWaitWork(AnswerWaitWork* work) { answer_wait_work_ = work; }
+
+  // Asked within every wait that does not end at its first poll; null for
+  // none, when every wait lasts until its condition or its time limit.
+  void SetWaitWatch(WaitWatch* watch) { wait_watch_ = watch; }
 
  private:
   PortIo& io_;
   MonotonicClock& clock_;
   AnswerWaitWork* answer_wait_work_ = nullptr;
+  WaitWatch* wait_watch_ = nullptr;
+  bool went_out_ = false;
 };

@@ -192,15 +192,19 @@ bool ReadUnits(const toml::node& node, ServeConfig* config, Mistake& mistake) {
     if (!StringAt(table, "port", "unit", &port, mistake)) return false;
     const toml::node* port_node = table.get("port");
     if (port_node == nullptr) return mistake.Set(table.source(), "unit.port", "is needed");
-    std::string identity, why;
-    if (!PortNamed(port, &unit.port, &identity, &why)) {
+    std::vector<std::string> names;
+    std::string why;
+    if (!PortNamed(port, &unit.port, &names, &why)) {
       return mistake.Set(port_node->source(), "unit.port", why);
     }
-    const auto [first, fresh] = identities.emplace(identity, unit.name);
-    if (!fresh) {
-      return mistake.Set(port_node->source(), "unit.port",
-                         "'" + port + "' is unit '" + first->second + "''s port too");
+    for (const std::string& identity : names) {
+      const auto first = identities.find(identity);
+      if (first != identities.end()) {
+        return mistake.Set(port_node->source(), "unit.port",
+                           "'" + port + "' is unit '" + first->second + "''s port too");
+      }
     }
+    for (const std::string& identity : names) identities.emplace(identity, unit.name);
     if (unit.title.empty()) unit.title = unit.name;
     config->units.push_back(unit);
   }

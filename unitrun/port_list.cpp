@@ -3,34 +3,53 @@
 #include <cctype>
 #include <map>
 
-#include "unitrun/port_system.h"
+#include "network/host_lookup.h"
 #include "network/network_address.h"
+#include "network/network_device.h"
+#include "unitrun/port_system.h"
 
 namespace {
 
-// The one thing two names of the same port have in common.
-bool Identity(const std::string& name, std::string* device, std::string* identity,
-              std::string* refusal) {
+// What two names of the same port have in common: for a device, what it
+// leads to; for a server, each address its host name leads to on that TCP
+// port (localhost and 127.0.0.1 share one). A name that cannot be looked up
+// is kept as it is: the run will say why it cannot be reached.
+bool Identities(const std::string& name, std::string* device,
+                std::vector<std::string>* identities, std::string* refusal) {
+  identities->clear();
   if (!IsNetworkName(name)) {
+    NetworkAddress server;
+    std::string unused;
+    if (!DeviceExists(name) && ParseNetworkAddress("socket://" + name, &server, &unused)) {
+      *refusal = name + " names no device here; did you mean socket://" + name +
+                 " or rfc2217://" + name +
+                 "? socket:// reaches a serial server that passes bytes raw, rfc2217:// one "
+                 "that lets the client set the line";
+      return false;
+    }
     if (!DeviceForPort(name, device, refusal)) return false;
-    *identity = DeviceIdentity(*device);
+    identities->push_back(DeviceIdentity(*device));
     return true;
   }
   NetworkAddress address;
   if (!ParseNetworkAddress(name, &address, refusal)) return false;
   *device = name;
+  const std::string port = " " + std::to_string(address.port);
   std::string host = address.host;
   for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  *identity = "server " + host + " " + std::to_string(address.port);
+  identities->push_back("server " + host + port);
+  for (const std::string& numeric : HostAddresses(address.host, kConnectTimeoutMs)) {
+    identities->push_back("server " + numeric + port);
+  }
   return true;
 }
 
 }  // namespace
 
-bool PortNamed(const std::string& name, PortToProgram* port, std::string* identity,
-               std::string* refusal) {
+bool PortNamed(const std::string& name, PortToProgram* port,
+               std::vector<std::string>* identities, std::string* refusal) {
   port->name = name;
-  return Identity(name, &port->device, identity, refusal);
+  return Identities(name, &port->device, identities, refusal);
 }
 
 bool PortsToProgram(const std::vector<std::string>& names, std::vector<PortToProgram>* ports,
@@ -38,19 +57,22 @@ bool PortsToProgram(const std::vector<std::string>& names, std::vector<PortToPro
   std::map<std::string, std::string> named;  // identity -> the name first given for it
   ports->clear();
   for (const std::string& name : names) {
-    std::string device, identity;
-    if (!Identity(name, &device, &identity, refusal)) {
+    std::string device;
+    std::vector<std::string> identities;
+    if (!Identities(name, &device, &identities, refusal)) {
       *refusal = "--port " + *refusal;
       return false;
     }
-    const auto [first, fresh] = named.emplace(identity, name);
-    if (!fresh) {
+    for (const std::string& identity : identities) {
+      const auto first = named.find(identity);
+      if (first == named.end()) continue;
       *refusal = first->second == name
                      ? "--port " + name + " is given twice; each unit is programmed once"
                      : "--port " + first->second + " and --port " + name +
                            " are the same port; each unit is programmed once";
       return false;
     }
+    for (const std::string& identity : identities) named.emplace(identity, name);
     ports->push_back({name, device});
   }
   return true;

@@ -9,10 +9,11 @@ struct PortToProgram {
   std::string device;
 };
 
-// What one port name leads to, and its identity: what two names of the same
-// port share. Refused with why, naming no option.
-bool PortNamed(const std::string& name, PortToProgram* port, std::string* identity,
-               std::string* refusal);
+// What one port name leads to, and its identities: two names of the same
+// port share one (a server's host name and its address). Refused with why,
+// naming no option.
+bool PortNamed(const std::string& name, PortToProgram* port,
+               std::vector<std::string>* identities, std::string* refusal);
 
 // What each --port leads to, in the order given. Refused, saying which and
 // why, when one is no port this system can name or when two name the same

@@ -17,38 +17,43 @@ namespace {
 // The device is played as the UART of port index 1, the driver's COM1.
 constexpr int kPortIndex = 1;
 
-// Counts the answered bytes of both frames, and passes on the stop requests.
+// Counts the answered bytes of both frames, and passes on the waits and the
+// stop requests.
 class CountingObserver : public RunObserver {
  public:
-  CountingObserver(const AnsweredFn& answered, const StopFn& stop_now)
-      : answered_(answered), stop_now_(stop_now) {}
+  explicit CountingObserver(const RunHooks& hooks) : hooks_(hooks) {}
 
   void Answered(RunPhase phase, int sent) override {
     ++total_;
-    if (answered_) answered_(phase, sent);
+    if (hooks_.answered) hooks_.answered(phase, sent);
   }
 
-  bool StopNow() override { return stop_now_ && stop_now_(); }
+  void Waiting(RunPhase phase, int position, UartWait wait, std::int64_t waited_ms) override {
+    if (hooks_.waiting) hooks_.waiting(phase, position, wait, waited_ms);
+  }
+
+  bool StopNow() override { return hooks_.stop_now && hooks_.stop_now(); }
 
   int total() const { return total_; }
 
  private:
-  const AnsweredFn& answered_;
-  const StopFn& stop_now_;
+  const RunHooks& hooks_;
   int total_ = 0;
 };
 
-std::unique_ptr<DevicePortIo> PortIoFor(std::uint16_t base, const std::string& device) {
-  if (IsNetworkName(device)) {
-    return std::make_unique<NetworkPortIo>(std::vector<DevicePortIo::Line>{{base, device}});
-  }
-  return SerialDevicePortIo(base, device);
-}
-
 }  // namespace
 
-UnitLine::UnitLine(PortToProgram port)
-    : port_(std::move(port)), io_(PortIoFor(UartDriver::BaseFor(kPortIndex), port_.device)) {}
+UnitLine::UnitLine(PortToProgram port) : port_(std::move(port)) {
+  const std::uint16_t base = UartDriver::BaseFor(kPortIndex);
+  if (IsNetworkName(port_.device)) {
+    auto network =
+        std::make_unique<NetworkPortIo>(std::vector<DevicePortIo::Line>{{base, port_.device}});
+    network_ = network.get();
+    io_ = std::move(network);
+  } else {
+    io_ = SerialDevicePortIo(base, port_.device);
+  }
+}
 
 UnitLine::~UnitLine() = default;
 
@@ -57,26 +62,33 @@ bool UnitLine::Hold(RunResult* why, std::vector<StaleLock>* removed) {
   const bool present = io_->Present(base);
   for (StaleLock& lock : io_->TakeRemovedLocks()) removed->push_back(std::move(lock));
   if (present) return true;
-  *why = PortFailure(DeviceError{io_->LastError(base), io_->LastErrorDetail(base)});
+  *why = PortFailure(io_->LastDeviceError(base));
   return false;
 }
 
-UnitReport UnitLine::Program(const std::string& text, const AnsweredFn& answered,
-                             const StopFn& stop_now) {
+UnitReport UnitLine::Program(const std::string& text, const RunHooks& hooks) {
   const auto start = std::chrono::steady_clock::now();
   UnitReport report;
   report.port = port_;
-  CountingObserver observer(answered, stop_now);
-  if (Hold(&report.result, &report.removed_locks)) {
+  CountingObserver observer(hooks);
+  // A server's connection and negotiation give up once a stop is asked.
+  if (network_ != nullptr) network_->SetStopCheck(hooks.stop_now);
+  const bool held = Hold(&report.result, &report.removed_locks);
+  if (!held && observer.StopNow()) {
+    report.result = RunResult{};
+    report.result.outcome = RunOutcome::kStopped;
+  }
+  if (held) {
     const std::uint16_t base = UartDriver::BaseFor(kPortIndex);
     SteadyClock clock;
     SystemTimeOfDay time_of_day;
     UartDriver driver(*io_, clock);
     report.result = RunProgramming(driver, kPortIndex, text, time_of_day, observer);
-    if (report.result.port_failed()) report.result.detail = io_->LastErrorDetail(base);
+    if (report.result.port_failed()) KeepDeviceError(io_->LastDeviceError(base), &report.result);
   }
   // The set-up may have opened a port that went away: its locks too.
   for (StaleLock& lock : io_->TakeRemovedLocks()) report.removed_locks.push_back(std::move(lock));
+  if (network_ != nullptr) network_->SetStopCheck(StopCheck());
   report.exit_status = ExitStatusFor(report.result);
   report.bytes_answered = observer.total();
   report.seconds =
@@ -85,6 +97,6 @@ UnitReport UnitLine::Program(const std::string& text, const AnsweredFn& answered
 }
 
 UnitReport ProgramUnit(const PortToProgram& port, const std::string& text,
-                       const AnsweredFn& answered, const StopFn& stop_now) {
-  return UnitLine(port).Program(text, answered, stop_now);
+                       const RunHooks& hooks) {
+  return UnitLine(port).Program(text, hooks);
 }

@@ -8,12 +8,25 @@
 #include "unitrun/port_list.h"
 
 class DevicePortIo;
+class NetworkPortIo;
 
 // Told each time a byte of a frame has been answered: the frame, and how many
 // of its bytes so far.
 using AnsweredFn = std::function<void(RunPhase phase, int sent)>;
-// Asked between two bytes; true ends the run there.
+// Told again and again while a wait of one byte lasts: the frame, the
+// byte's position in it (from 0), what it waits for, how long so far.
+using WaitingFn =
+    std::function<void(RunPhase phase, int position, UartWait wait, std::int64_t waited_ms)>;
+// Asked between two bytes and during their waits; true ends the run there,
+// nothing more sent.
 using StopFn = std::function<bool()>;
+
+// What a front end hears of a run, and how it stops one; any may be empty.
+struct RunHooks {
+  AnsweredFn answered;
+  WaitingFn waiting;
+  StopFn stop_now;
+};
 
 // How one unit's run went.
 struct UnitReport {
@@ -43,15 +56,20 @@ class UnitLine {
 
   // Programs the unit with a message text, the same run as the utility's
   // Program button: InitPort, the blank frame, the pause, the message frame,
-  // each byte answered. Stops between two bytes once stop_now says so. Either
-  // function may be empty.
-  UnitReport Program(const std::string& text, const AnsweredFn& answered, const StopFn& stop_now);
+  // each byte answered. Stops, between two bytes or within a wait, once
+  // hooks.stop_now says so.
+  UnitReport Program(const std::string& text, const RunHooks& hooks);
+  // The same, for a front end that does not show waits.
+  UnitReport Program(const std::string& text, const AnsweredFn& answered, const StopFn& stop_now) {
+    return Program(text, RunHooks{answered, WaitingFn(), stop_now});
+  }
 
  private:
   PortToProgram port_;
   std::unique_ptr<DevicePortIo> io_;
+  NetworkPortIo* network_ = nullptr;  // io_, when the port is a serial server
 };
 
 // One run on a line opened for it and let go after it.
 UnitReport ProgramUnit(const PortToProgram& port, const std::string& text,
-                       const AnsweredFn& answered, const StopFn& stop_now);
+                       const RunHooks& hooks);

@@ -10,6 +10,9 @@ namespace {
 
 const std::string kTimeLimit = std::to_string(UartDriver::kTimeLimitMs / 1000) + " s";
 const std::string kCheckTheUnit = "Check the cable and the unit's power, then try again.";
+const std::string kCheckTheServer =
+    "Check the serial server and its line to the unit, the cable and the unit's power, then try "
+    "again.";
 
 std::string PortsHere() {
   const std::vector<SerialPort> ports = SerialPorts();
@@ -24,10 +27,40 @@ std::string Sentence(const std::string& text) {
   return !text.empty() && (text.back() == '.' || text.back() == '?') ? text : text + ".";
 }
 
+// A serial server reached under the other kind's name, and the name to use.
+std::string MixUpText(const std::string& port, const RunResult& result,
+                      const std::string& place) {
+  NetworkAddress address;
+  std::string unused;
+  const std::string server =
+      ParseNetworkAddress(port, &address, &unused) ? address.Name() : "HOST:PORT";
+  const std::string sent = std::to_string(result.mix_up_bytes_sent);
+  switch (result.mix_up) {
+    case ServerMixUp::kNoTelnet:
+      return port + " could not be used: the server does not speak Telnet. It passed the " +
+             sent + " bytes of Telnet's option negotiation on to the unit's line as they were, " +
+             "and " + std::to_string(result.mix_up_bytes_back) +
+             " came back raw. A server that passes bytes raw is reached with socket://" +
+             server + ".";
+    case ServerMixUp::kNoTelnetAnswer:
+      return port + " could not be used: it did not answer Telnet's option negotiation within " +
+             kTimeLimit + ". Is it an RFC 2217 server? A raw TCP server passes the negotiation's " +
+             sent + " bytes on to the unit's line; one is reached with socket://" + server + ".";
+    case ServerMixUp::kTelnetServer:
+    case ServerMixUp::kNone:
+      break;
+  }
+  return port + ": the server speaks Telnet (it began Telnet's option negotiation), so bytes " +
+         "sent raw would not reach the unit as they are; the run stopped at " + place +
+         ", and nothing more was sent. A server that lets the client set the line is reached " +
+         "with rfc2217://" + server + ".";
+}
+
 std::string PortText(const std::string& port, const std::string& device, const RunResult& result,
                      const std::string& place) {
   const std::string why =
       result.system_code != 0 ? " (" + SystemErrorText(result.system_code) + ")" : "";
+  if (result.mix_up != ServerMixUp::kNone) return MixUpText(port, result, place);
   if (IsNetworkName(port)) {
     if (result.outcome == RunOutcome::kPortWentAway) {
       return port + ": " + (result.detail.empty() ? "the connection broke" : result.detail) +
@@ -66,21 +99,23 @@ std::string PortText(const std::string& port, const std::string& device, const R
 }
 
 std::string UnitText(const std::string& port, const RunResult& result, const std::string& place) {
+  // Behind a serial server, the server and its line to the unit are as
+  // likely at fault as the unit.
+  const std::string& check = IsNetworkName(port) ? kCheckTheServer : kCheckTheUnit;
   switch (result.outcome) {
     case RunOutcome::kNoAnswer:
       return "the unit on " + port + " did not answer " + place + " within " + kTimeLimit + ". " +
-             kCheckTheUnit;
+             check;
     case RunOutcome::kNoCts:
       return "the unit on " + port + " did not signal that it was ready (CTS) within " +
-             kTimeLimit + ", at " + place + ". " + kCheckTheUnit;
+             kTimeLimit + ", at " + place + ". " + check;
     case RunOutcome::kTransmitterStuck:
-      return port + " did not finish sending " + place + " within " + kTimeLimit + ". " +
-             kCheckTheUnit;
+      return port + " did not finish sending " + place + " within " + kTimeLimit + ". " + check;
     default:
       break;
   }
   return "the unit on " + port + " kept sending for " + kTimeLimit + " without a pause, before " +
-         place + ". " + kCheckTheUnit;
+         place + ". " + check;
 }
 
 std::string RunPlace(const RunResult& result, int message_length) {
@@ -102,7 +137,9 @@ std::string OutcomeText(const std::string& port, const std::string& device,
   const std::string place = RunPlace(result, message_length);
   if (result.ok()) return ProgrammedText(port, message_length);
   if (result.outcome == RunOutcome::kStopped) {
-    return port + ": stopped at " + place + "; the unit has not got the whole banner";
+    return port + ": stopped at " + place +
+           (result.byte_went_out ? ", which went out unanswered" : "") +
+           "; the unit has not got the whole banner";
   }
   if (result.port_failed()) return PortText(port, device, result, place);
   return UnitText(port, result, place);

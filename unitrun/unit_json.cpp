@@ -27,6 +27,6 @@ std::string UnitJson(const UnitReport& report, const std::string& message) {
   return "{\"port\":" + JsonString(report.port.name) + ",\"result\":" +
          JsonString(ResultWord(report.result.outcome)) +
          ",\"status\":" + std::to_string(report.exit_status) +
-         ",\"bytes_sent\":" + std::to_string(report.bytes_answered) + ",\"seconds\":" + seconds +
-         ",\"message\":" + JsonString(message) + "}";
+         ",\"bytes_answered\":" + std::to_string(report.bytes_answered) +
+         ",\"seconds\":" + seconds + ",\"message\":" + JsonString(message) + "}";
 }

@@ -6,7 +6,7 @@
 // One unit's run as a JSON object on one line, for scripts: the port as
 // given, the result as a word, the exit status, the bytes that went out and
 // were answered, the seconds it took, and what korvel-program says of it.
-//   {"port":"/dev/ttyUSB0","result":"programmed","status":0,"bytes_sent":122,
+//   {"port":"/dev/ttyUSB0","result":"programmed","status":0,"bytes_answered":122,
 //    "seconds":0.271,"message":"/dev/ttyUSB0: programmed, ..."}
 std::string UnitJson(const UnitReport& report, const std::string& message);
 

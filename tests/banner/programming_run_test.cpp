@@ -210,6 +210,7 @@ TEST(ProgrammingRunTest, AStopRequestEndsTheRunBeforeTheNextByteWithItsOwnOutcom
     EXPECT_EQ(run.unit.Received().size(), static_cast<std::size_t>(stop_after));
     EXPECT_EQ(result.phase, stop_after < 61 ? RunPhase::kBlank : RunPhase::kMessage);
     EXPECT_EQ(result.position, stop_after < 61 ? stop_after : stop_after - 61);
+    EXPECT_FALSE(result.byte_went_out);
     EXPECT_EQ(run.observer.calls.back(), "bar 0");
   }
 }
@@ -229,6 +230,34 @@ TEST(ProgrammingRunTest, AByteWhoseWaitsEndWhileAStopIsAskedForCountsAsStopped) 
   EXPECT_EQ(result.outcome, RunOutcome::kStopped);
   EXPECT_EQ(result.position, 0);
   EXPECT_EQ(run.unit.Received().size(), 1u);
+}
+
+TEST(ProgrammingRunTest, AStopAskedDuringAWaitEndsItAtOnceAndTheObserverHearsWhereItWaits) {
+  UnitBehaviour silent;
+  silent.answers = false;
+  RunOnLine run(silent);
+
+  // Stops once the first byte's answer has been awaited for 50 ms.
+  struct StopWhileWaiting : RecordingObserver {
+    void Waiting(RunPhase phase, int position, UartWait wait, std::int64_t waited_ms) override {
+      heard = phase == RunPhase::kBlank && position == 0 && wait == UartWait::kAnswer;
+      waited = waited_ms;
+    }
+    bool StopNow() override { return waited >= 50; }
+    bool heard = false;
+    std::int64_t waited = 0;
+  } observer;
+  auto line = std::make_unique<BreakingLine>(run.unit, Breakdown::kNone, PortError{});
+  UartDriver driver(*line, line->clock());
+  const RunResult result = RunProgramming(driver, 1, "HI", run.pause, observer);
+  EXPECT_EQ(result.outcome, RunOutcome::kStopped);
+  EXPECT_EQ(result.phase, RunPhase::kBlank);
+  EXPECT_EQ(result.position, 0);
+  EXPECT_TRUE(observer.heard);
+  EXPECT_EQ(observer.waited, 50) << "the wait went on after the stop was asked";
+  EXPECT_EQ(run.unit.Received().size(), 1u);
+  EXPECT_TRUE(result.byte_went_out);
+  EXPECT_EQ(observer.calls.back(), "bar 0");
 }
 
 TEST(DelayTest, ReadsTheClockOnceThen10000MoreTimes) {

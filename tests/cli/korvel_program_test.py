@@ -100,7 +100,16 @@ class FramesTest(ProgramTestCase):
                 self.assertIn("message frame, %d bytes:" % len(message), shown)
                 self.assertIn(hex_line(message[:16]), shown)
                 for line in display:
-                    self.assertIn("|" + line.ljust(28) + "|", shown)
+                    # Drawn with a placeholder for each byte past ASCII.
+                    drawn = re.sub("[\u0080-\u00ff]", "\u00b7", line)
+                    self.assertIn("|" + drawn.ljust(28) + "|", shown)
+                # And as JSON for scripts, on standard output alone.
+                dry_json = self.run_program("--json", "--dry-run", *args)
+                self.assertEqual(dry_json.returncode, 0, dry_json.stderr)
+                got = json.loads(dry_json.stdout)
+                self.assertEqual(got["blank_frame"], hex_line(BLANK))
+                self.assertEqual(got["message_frame"], hex_line(message))
+                self.assertEqual(got["display"], [line.ljust(28) for line in display])
         self.assertEqual(len(unit.received()), sum(61 + len(c[1]) for c in cases))
 
     def test_a_pipe_gets_one_result_line_quiet_nothing_and_a_terminal_the_bar(self):
@@ -140,7 +149,14 @@ class WarningsTest(ProgramTestCase):
                                                     "line 2, column 11: the line ends with LF alone"],
              ("TONIGHT LIVE MUSIC", "DOORS 8 P")),
             (b"\xef\xbb\xbfHELLO", ["line 1, column 1: the file begins with a UTF-8 byte-order mark"],
-             ("\u00ef\u00bb\u00bfHELLO", "")),
+             ("\u00b7\u00b7\u00b7HELLO", "")),
+            # C1 control codes (NEL, CSI) and a byte that takes no column are
+            # drawn as one placeholder column each, never as themselves.
+            (b"NEL\x85 CSI\x9b2J\r\nSOFT\xad HYPHEN\r\n",
+             ["line 1, column 4: the byte 0x85 cannot be typed",
+              "line 1, column 9: the byte 0x9B cannot be typed",
+              "line 2, column 5: the byte 0xAD cannot be typed"],
+             ("NEL\u00b7 CSI\u00b72J", "SOFT\u00b7 HYPHEN")),
         ]
         unit = self.unit()
         for data, said, shown in cases:
@@ -154,6 +170,10 @@ class WarningsTest(ProgramTestCase):
                     self.assertIn("korvel-program: warning: %s: %s" % (path, part), errors)
                 self.assertIn("the unit will show:\n+" + "-" * 28 + "+\n|%s|\n|%s|"
                               % (shown[0].ljust(28), shown[1].ljust(28)), errors)
+                for raw in (b"\x85", b"\x9b", b"\xc2\x85", b"\xc2\x9b", b"\xc2\xad"):
+                    self.assertNotIn(raw, result.stderr)
+                if "\u00b7" in shown[0] + shown[1]:
+                    self.assertIn("\u00b7 stands for a byte that is not printable ASCII", errors)
                 self.assertEqual(result.stdout, b"", "data alone goes on standard output")
                 wait_for(lambda: len(unit.frames()) == before + 2, "the frames")
                 # The file goes as it is, byte for byte.
@@ -188,19 +208,25 @@ class WarningsTest(ProgramTestCase):
         for data in (b"TONIGHT LIVE MUSIC\nDOORS 8 PM\n", b"\xef\xbb\xbfTONIGHT LIVE MUSIC\r\nDOORS 8 PM",
                      b"TONIGHT LIVE MUSIC\r\nDOORS 8 PM\r\n"):
             with self.subTest(data=data):
+                sent = len(unit.frames())
                 result = self.run_program("--strict", "--port", unit.path, "--lines",
                                           self.file("plain.txt", data))
                 self.assertEqual(result.returncode, 0, result.stderr)
+                # The unit writes down a frame a moment after it answers its last byte.
+                wait_for(lambda: len(unit.frames()) == sent + 2, "the frames")
                 self.assertEqual(unit.frames()[-1],
                                  hex_line(padded(b"TONIGHT LIVE MUSIC\r\nDOORS 8 PM")))
+        sent = len(unit.frames())
         piped = subprocess.run([ARGS.program, "--port", unit.path, "--lines", "-"],
                                input=b"FROM A PIPE\n", capture_output=True, timeout=30)
         self.assertEqual(piped.returncode, 0, piped.stderr)
+        wait_for(lambda: len(unit.frames()) == sent + 2, "the frames")
         self.assertEqual(unit.frames()[-1], hex_line(message_frame(b"FROM A PIPE")))
         before = len(unit.frames())
         for data, said in ((b"ONE\nTWO\nTHREE\n", '"THREE" would be a third line'),
                            (b"x" * 29 + b"\n", "line 1 is 29 characters"),
-                           (b"CAF\xc3\x89\n", "line 1, character 4: the byte 0xC3")):
+                           (b"CAF\xc3\x89\n",
+                            "line 1, character 4: '\u00c9' is 2 bytes of UTF-8 (C3 89)")):
             with self.subTest(data=data):
                 result = self.run_program("--port", unit.path, "--lines", self.file("bad.txt", data))
                 self.assertEqual(result.returncode, 2, result.stderr)
@@ -219,7 +245,14 @@ class RefusalsTest(ProgramTestCase):
             (port + ["one", "two", "three"], '"three" would be a third line; the display has two'),
             (port + ["tab\there"], "line 1, character 4: the byte 0x09 cannot be typed"),
             (port + ["ok", "del\x7f"], "line 2, character 4: the byte 0x7F"),
-            (port + ["ok", "caf\u00e9"], "line 2, character 4: the byte 0xC3 cannot be typed"),
+            # A letter typed in UTF-8 is named, with the byte to write instead.
+            (port + ["ok", "caf\u00e9 'x'\\"],
+             "line 2, character 4: '\u00e9' is 2 bytes of UTF-8 (C3 A9), and a message takes only "
+             "what can be typed (printable ASCII, space to ~); the unit's own byte for it is "
+             "0xE9; write it with --text 'ok\\r\\ncaf\\xE9 '\\''x'\\''\\\\'"),
+            (port + ["\u20ac 5"], "'\u20ac' is 3 bytes of UTF-8 (E2 82 AC), and a message takes "
+                                  "only what can be typed (printable ASCII, space to ~); the "
+                                  "unit's font has no byte for it; --text takes any byte as \\xHH"),
             (port + [b"\xe9t\xe9"], "line 1, character 1: the byte 0xE9"),
             (port + ["two\r\nlines"], "line 1, character 4: the byte 0x0D"),
             (port + ["two\nlines"], "the byte 0x0A cannot be typed into a message (printable "
@@ -250,6 +283,12 @@ class RefusalsTest(ProgramTestCase):
             (port + ["--port", "telnet://localhost:23"], "socket://HOST:PORT or rfc2217://"),
             (["--port", "socket://[::1]:3001", "--port", "rfc2217://[::1]:3001", "HI"],
              "are the same port"),
+            # One server under two names: its host's addresses are compared.
+            (["--port", "socket://localhost:3112", "--port", "socket://127.0.0.1:3112", "HI"],
+             "--port socket://localhost:3112 and --port socket://127.0.0.1:3112 are the same "
+             "port"),
+            (["--port", "rfc2217://127.0.0.1:3112", "--port", "socket://LocalHost:3112", "HI"],
+             "are the same port"),
             (["--port"], "--port needs a value"),
             (["--port=", "HI"], "--port needs a value"),
             (["--list-ports"] + port, "--list-ports takes no port and no message"),
@@ -265,6 +304,14 @@ class RefusalsTest(ProgramTestCase):
         time.sleep(0.2)  # a byte on its way would have arrived by now
         self.assertEqual(unit.received(), b"")
         self.assertEqual(self.run_program("--port", unit.path, "fits").returncode, 0)
+        # A name that cannot be looked up is no usage mistake: the run says
+        # the server cannot be reached, and the other port still runs.
+        unknown = self.run_program("--port", "socket://no-such-host.invalid:3112",
+                                   "--port", unit.path, "HI")
+        self.assertEqual(unknown.returncode, 3, unknown.stderr)
+        self.assertIn("socket://no-such-host.invalid:3112 could not be used: "
+                      "no-such-host.invalid is not a known host", unknown.stderr.decode())
+        self.assertIn("%s: programmed" % unit.path, unknown.stderr.decode())
 
 
 class PortTest(ProgramTestCase):
@@ -319,13 +366,74 @@ class PortTest(ProgramTestCase):
         self.assertEqual(program.returncode, 130, errors)
         self.assertFalse(exclusively_held(watcher), "the port was left locked")
         # Sending stopped where it says: the bytes before that one went out, no more.
-        stopped = re.search(r"stopped at byte (\d+) of \d+ of the (blank|message) frame",
-                            errors.decode())
+        stopped = re.search(r"stopped at byte (\d+) of \d+ of the (blank|message) frame"
+                            r"(, which went out unanswered)?", errors.decode())
         self.assertIsNotNone(stopped, errors)
         before = int(stopped.group(1)) - 1 + (61 if stopped.group(2) == "message" else 0)
+        before += 1 if stopped.group(3) else 0
         time.sleep(0.2)
         self.assertEqual(len(unit.received()), before)
         self.assertLess(before, 122)
+
+
+    def test_the_text_offered_for_a_letter_in_utf8_gives_the_units_byte_through_a_shell(self):
+        refused = self.run_program("--dry-run", "CAF\u00c9 'OPEN'", "7 DAYS \\o/")
+        self.assertEqual(refused.returncode, 2)
+        offered = re.search(r"write it with (--text '.*')$", refused.stderr.decode().strip())
+        self.assertIsNotNone(offered, refused.stderr)
+        shown = subprocess.run("%s --json --dry-run %s" % (ARGS.program, offered.group(1)),
+                               shell=True, capture_output=True, timeout=30)
+        self.assertEqual(shown.returncode, 0, shown.stderr)
+        self.assertEqual(json.loads(shown.stdout)["message_frame"],
+                         hex_line(padded(b"CAF\xc9 'OPEN'\r\n7 DAYS \\o/")))
+
+
+class StopTest(ProgramTestCase):
+    """Ctrl-C ends a run at once wherever it waits: nothing more is sent,
+    the status is 130, the port is free."""
+
+    def stop_timed(self, program):
+        started = time.monotonic()
+        program.send_signal(signal.SIGINT)
+        program.wait(timeout=10)
+        took = time.monotonic() - started
+        print("\n  Ctrl-C to exit: %.3f s" % took, file=sys.stderr)
+        self.assertEqual(program.returncode, 130)
+        self.assertLess(took, 1.0, "Ctrl-C took %.3f s to end the run" % took)
+
+    def test_a_wait_shows_what_it_waits_for_and_ctrl_c_ends_it_at_once(self):
+        unit = self.unit("--no-answer")
+        watcher = os.open(unit.path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+        self.addCleanup(os.close, watcher)
+        master, slave = pty.openpty()
+        self.addCleanup(os.close, master)
+        program = self.start_program("--port", unit.path, "HELLO", stdout=subprocess.DEVNULL,
+                                     stderr=slave)
+        os.close(slave)
+        # After half a second the line says what the run waits for, and counts.
+        shown = b""
+        deadline = time.monotonic() + 2.5
+        later = re.compile(rb"waiting (0\.[7-9]|[12]\.\d) s")
+        while not later.search(shown) and time.monotonic() < deadline:
+            if select.select([master], [], [], 0.1)[0]:
+                shown += os.read(master, 4096)
+        self.assertRegex(shown, rb"\rblank frame   waiting 0\.[5-9] s for the unit's answer to "
+                                rb"byte 1 of 61")
+        self.assertNotRegex(shown, rb"waiting 0\.[0-4] s")
+        self.assertRegex(shown, later)
+        self.stop_timed(program)
+        self.assertEqual(unit.received(), b" ", "more was sent after the stop")
+        self.assertFalse(exclusively_held(watcher), "the port was left locked")
+        while select.select([master], [], [], 0.5)[0]:
+            try:
+                chunk = os.read(master, 4096)
+            except OSError:
+                break
+            if not chunk:
+                break
+            shown += chunk
+        self.assertIn(b"stopped at byte 1 of 61 of the blank frame, which went out unanswered",
+                      shown)
 
 
 class UnitTest(ProgramTestCase):
@@ -352,6 +460,19 @@ class OtherCommandsTest(ProgramTestCase):
         help_text = self.run_program("--help")
         self.assertEqual(help_text.returncode, 0)
         self.assertIn("Usage: korvel-program --port PORT [--port PORT]...", help_text.stdout.decode())
+
+    def test_the_manual_pages_examples_are_the_readmes(self):
+        with open(os.path.join(ARGS.source, "README.md")) as f:
+            readme = f.read()
+        block = re.search(r"^## korvel-program\n+```sh\n(.*?)```", readme, re.M | re.S).group(1)
+        commands = [re.sub(r"\s+#.*", "", line).strip() for line in block.splitlines()]
+        with open(os.path.join(ARGS.source, "cli", "korvel-program.1")) as f:
+            manual = f.read()
+        examples = re.search(r"^\.SH EXAMPLES\n\.nf\n(.*?)^\.fi", manual, re.M | re.S).group(1)
+        examples = examples.replace("\\-", "-").replace("\\(aq", "'").replace("\\e", "\\")
+        shown = [re.sub(r"\s+\(Windows\)$", "", line).strip() for line in examples.splitlines()]
+        for command in commands:
+            self.assertIn(command, shown)
 
     def test_the_ports_of_this_machine_as_lines_and_as_json(self):
         lines = self.run_program("--list-ports")

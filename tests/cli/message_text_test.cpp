@@ -63,4 +63,36 @@ TEST(DryRunTest, ShowsBothFramesAsTheyGoOutAndTheDisplay) {
             "+----------------------------+\n");
 }
 
+TEST(DryRunTest, SaysWhatTheZeroAfterTheTextIsAndGivesJsonWhenAsked) {
+  const std::string shown = DryRunText("HI");
+  EXPECT_NE(shown.find("message frame, 61 bytes:\n  48 49 00 20"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("(the 00, byte 3, ends the text"), std::string::npos) << shown;
+  // A text that fills the frame, or ends at a SUB, leaves no room for one.
+  EXPECT_EQ(DryRunText(std::string(28, 'A') + "\r\n" + std::string(28, 'B')).find("the 00"),
+            std::string::npos);
+  EXPECT_EQ(DryRunText("HI\x1A").find("the 00"), std::string::npos);
+
+  std::string line;
+  for (int i = 0; i < 28; ++i) line += "20 ";
+  const std::string blank = line + "0D 0A " + line + "0D 0A 1A";
+  EXPECT_EQ(DryRunJson("CAF\xC9\x1A"),
+            "{\"blank_frame\":\"" + blank + "\",\"message_frame\":\"43 41 46 C9 1A\","
+            "\"display\":[\"CAF\xC3\x89" + std::string(24, ' ') + "\",\"" + std::string(28, ' ') +
+                "\"]}\n");
+}
+
+TEST(DryRunTest, DrawsEachByteBeyondPrintableAsciiAsOneColumnAndSaysWhatItWas) {
+  EXPECT_EQ(DisplayText("\x85" "CAF\xC9\r\n\x9B" "2J\xAD"),
+            "+----------------------------+\n"
+            "|\xC2\xB7" "CAF\xC2\xB7" "                       |\n"
+            "|\xC2\xB7" "2J\xC2\xB7" "                        |\n"
+            "+----------------------------+\n"
+            "\xC2\xB7 stands for a byte that is not printable ASCII, which the unit shows from "
+            "its own font:\n"
+            "  line 1: 0x85 at column 1, 0xC9 at column 5\n"
+            "  line 2: 0x9B at column 1, 0xAD at column 4\n");
+  // Printable ASCII alone needs no legend.
+  EXPECT_EQ(DisplayText("OK").find("stands for"), std::string::npos);
+}
+
 }  // namespace

@@ -115,6 +115,73 @@ class Ser2netTest(NetworkTestCase):
         self.assertEqual(len(unit.frames_after(2)), 2)
 
 
+class MixUpTest(NetworkTestCase):
+    """A server reached under the other kind's name is named for what it is,
+    with the name to use instead."""
+
+    def test_rfc2217_on_a_raw_server_says_what_reached_the_line(self):
+        unit = self.unit()
+        server = self.ser2net(("raw", unit.path, "9600n81,local"))
+        port = "rfc2217://127.0.0.1:%d" % server.ports[0]
+        start = time.monotonic()
+        result = self.run_program("--port", port, "HI")
+        self.assertLess(time.monotonic() - start, 3, "it waited out the negotiation's time")
+        self.assertEqual(result.returncode, 3, result.stderr)
+        # The negotiation the raw server passed on: WILL BINARY, WILL
+        # COM-PORT-OPTION, DO BINARY; the unit answered each byte.
+        negotiation = bytes([rp.IAC, rp.WILL, rp.BINARY, rp.IAC, rp.WILL, rp.COM_PORT,
+                             rp.IAC, rp.DO, rp.BINARY])
+        wait_for(lambda: len(unit.received()) >= len(negotiation), "the negotiation's bytes")
+        self.assertEqual(unit.received(), negotiation)
+        self.assertIn("%s could not be used: the server does not speak Telnet. It passed the 9 "
+                      "bytes of Telnet's option negotiation on to the unit's line as they were, "
+                      "and 9 came back raw. A server that passes bytes raw is reached with "
+                      "socket://127.0.0.1:%d." % (port, server.ports[0]), result.stderr.decode())
+
+    def test_socket_on_a_telnet_server_is_noticed_and_rfc2217_offered(self):
+        unit = self.unit()
+        server = self.ser2net(("rfc2217", unit.path, "9600n81"))
+        port = "socket://localhost:%d" % server.ports[0]
+        result = self.run_program("--port", port, "HI")
+        self.assertEqual(result.returncode, 3, result.stderr)
+        said = result.stderr.decode()
+        self.assertIn("%s: the server speaks Telnet (it began Telnet's option negotiation)" % port,
+                      said)
+        self.assertIn("reached with rfc2217://localhost:%d." % server.ports[0], said)
+        stopped = re.search(r"the run stopped at byte (\d+) of 61 of the blank frame", said)
+        self.assertIsNotNone(stopped, said)
+        time.sleep(0.2)
+        self.assertLessEqual(len(unit.received()), int(stopped.group(1)))
+
+    def test_host_and_port_without_a_scheme_offers_both(self):
+        result = self.run_program("--port", "localhost:3112", "HI")
+        self.assertEqual(result.returncode, 2, result.stderr)
+        self.assertIn("localhost:3112 names no device here; did you mean socket://localhost:3112 "
+                      "or rfc2217://localhost:3112?",
+                      result.stderr.decode())
+
+    def test_a_silent_unit_behind_a_server_names_the_server_too_and_ctrl_c_ends_it_at_once(self):
+        unit = self.unit("--no-answer")
+        server = self.ser2net(("raw", unit.path, "9600n81,local"))
+        port = "socket://127.0.0.1:%d" % server.ports[0]
+        result = self.run_program("--port", port, "HI")
+        self.assertEqual(result.returncode, 4, result.stderr)
+        self.assertIn("the unit on %s did not answer byte 1 of 61 of the blank frame within 3 s. "
+                      "Check the serial server and its line to the unit, the cable and the "
+                      "unit's power" % port, result.stderr.decode())
+
+        program = self.start_program("--port", port, "HI")
+        wait_for(lambda: len(unit.received()) >= 2, "the run to wait for an answer")
+        time.sleep(0.3)
+        started = time.monotonic()
+        program.send_signal(signal.SIGINT)
+        program.communicate(timeout=10)
+        took = time.monotonic() - started
+        print("\n  Ctrl-C to exit, behind a serial server: %.3f s" % took, file=sys.stderr)
+        self.assertEqual(program.returncode, 130)
+        self.assertLess(took, 1.0, "Ctrl-C took %.3f s" % took)
+
+
 def talk_rfc2217(port, requests, seconds=1.5):
     """Agrees on the COM-PORT-OPTION, sends the requests, and gives the
     server's COM-PORT-OPTION answers by command: {command: [values, ...]}."""
@@ -191,6 +258,25 @@ class OwnServerTest(NetworkTestCase):
                 self.assertIn(said, result.stderr.decode())
                 self.assertEqual(bytes(peer.data), b"")
 
+    def test_ctrl_c_ends_a_wait_for_the_negotiation_or_for_cts_at_once(self):
+        cases = [(self.peer(negotiate=False), "the negotiation"),
+                 (self.peer(modem_state=0x20), "CTS")]
+        for peer, waiting in cases:
+            with self.subTest(waiting=waiting):
+                program = self.start_program("--port", self.port(peer), "HI")
+                time.sleep(0.6)
+                started = time.monotonic()
+                program.send_signal(signal.SIGINT)
+                _, errors = program.communicate(timeout=10)
+                took = time.monotonic() - started
+                print("\n  Ctrl-C to exit, waiting for %s: %.3f s" % (waiting, took),
+                      file=sys.stderr)
+                self.assertEqual(program.returncode, 130, errors)
+                self.assertLess(took, 1.0, "Ctrl-C took %.3f s" % took)
+                self.assertIn("%s: stopped at byte 1 of 61 of the blank frame; the unit has not "
+                              "got the whole banner" % self.port(peer), errors.decode())
+                self.assertEqual(bytes(peer.data), b"")
+
     def test_a_dropped_connection_mid_run_gives_3_never_0(self):
         peer = self.peer(drop_after=20)
         result = self.run_program("--port", self.port(peer), "HI")
@@ -237,7 +323,7 @@ class SeveralUnitsTest(NetworkTestCase):
         self.assertEqual([r["status"] for r in reports], [0, 4, 0, 0])
         self.assertEqual([r["result"] for r in reports],
                          ["programmed", "no-answer", "programmed", "programmed"])
-        self.assertEqual([r["bytes_sent"] for r in reports], [122, 0, 122, 122])
+        self.assertEqual([r["bytes_answered"] for r in reports], [122, 0, 122, 122])
         self.assertIn("did not answer byte 1 of 61", reports[1]["message"])
         self.assertGreater(reports[1]["seconds"], 2.9)
 

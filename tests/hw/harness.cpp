@@ -115,6 +115,7 @@ const char* StatusName(SendStatus status) {
     case SendStatus::kTransmitterStuck: return "transmitter-stuck";
     case SendStatus::kNoCts: return "no-cts";
     case SendStatus::kNoAnswer: return "no-answer";
+    case SendStatus::kGivenUp: return "given-up";
   }
   return "unknown";
 }

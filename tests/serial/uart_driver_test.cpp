@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -215,6 +216,62 @@ TEST(SendByteTest, EachWaitGivesUpAtTheTimeLimitNotBeforeAndNotAfter) {
     // A wait that runs out before the write sends nothing; none takes an answer.
     EXPECT_EQ(just_too_late.writes, w.wait >= LateReadiness::kEmptyAfter ? 1 : 0);
     EXPECT_EQ(just_too_late.answers_read, 0);
+  }
+}
+
+TEST(SendByteTest, EachWaitIsWatchedAsWhatItWaitsForAndEndsAtOnceWhenGivenUp) {
+  const struct {
+    LateReadiness::Wait wait;
+    UartWait kind;
+  } waits[] = {
+      {LateReadiness::kDrain, UartWait::kReceiverQuiet},
+      {LateReadiness::kEmptyBefore, UartWait::kTransmitter},
+      {LateReadiness::kCtsBefore, UartWait::kCts},
+      {LateReadiness::kEmptyAfter, UartWait::kTransmitter},
+      {LateReadiness::kCtsAfter, UartWait::kCts},
+      {LateReadiness::kAnswer, UartWait::kAnswer},
+  };
+  // Gives a wait up once it has lasted give_up_at ms; notes what it was told.
+  struct GivingUp : WaitWatch {
+    bool GiveUp(UartWait wait, std::int64_t waited_ms) override {
+      kinds.push_back(wait);
+      longest = waited_ms;
+      return waited_ms >= give_up_at;
+    }
+    std::int64_t give_up_at = 0;
+    std::vector<UartWait> kinds;
+    std::int64_t longest = -1;
+  };
+  constexpr std::int64_t kGiveUpAt = 100;
+  for (const auto& w : waits) {
+    SCOPED_TRACE("wait " + std::to_string(w.wait));
+    FakeClock clock(1);
+    LateReadiness late(clock, w.wait, kLimit + 1);
+    UartDriver driver(late, clock);
+    GivingUp watch;
+    watch.give_up_at = kGiveUpAt;
+    driver.SetWaitWatch(&watch);
+    EXPECT_EQ(driver.SendByte(1, 0x33), SendStatus::kGivenUp);
+    EXPECT_EQ(watch.longest, kGiveUpAt);
+    EXPECT_LT(clock.Peek(), kGiveUpAt + 5) << "the wait went on after it was given up";
+    // Told on every poll of the one wait that lasted, and of no other.
+    EXPECT_GE(watch.kinds.size(), static_cast<std::size_t>(kGiveUpAt / 2));
+    EXPECT_EQ(std::count(watch.kinds.begin(), watch.kinds.end(), w.kind),
+              static_cast<std::ptrdiff_t>(watch.kinds.size()));
+    // Given up before the write, the byte never goes out.
+    EXPECT_EQ(late.writes, w.wait >= LateReadiness::kEmptyAfter ? 1 : 0);
+    EXPECT_EQ(driver.ByteWentOut(), late.writes == 1);
+    EXPECT_EQ(late.answers_read, 0);
+
+    // A watch that never gives up leaves the time limit as it is.
+    FakeClock patient_clock(1);
+    LateReadiness patient_line(patient_clock, w.wait, kLimit + 1);
+    UartDriver patient(patient_line, patient_clock);
+    GivingUp never;
+    never.give_up_at = kLimit * 2;
+    patient.SetWaitWatch(&never);
+    EXPECT_NE(patient.SendByte(1, 0x33), SendStatus::kGivenUp);
+    EXPECT_EQ(patient_clock.Peek(), kLimit + 1);
   }
 }
 

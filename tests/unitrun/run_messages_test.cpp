@@ -77,4 +77,40 @@ TEST(RunMessagesTest, APortInUseNamesItsHolderOrSaysItCouldNotBeFoundOut) {
                          SystemErrorText(EBUSY) + "); try again once it is done.");
 }
 
+TEST(RunMessagesTest, AServerOfTheOtherKindIsNamedForWhatItIsWithTheNameToUse) {
+  RunResult silent = Ended(RunOutcome::kPortFailed, RunPhase::kBlank, 0);
+  silent.mix_up = ServerMixUp::kNoTelnetAnswer;
+  silent.mix_up_bytes_sent = 9;
+  const std::string text = OutcomeText("rfc2217://box:3001", "rfc2217://box:3001", silent, 61);
+  EXPECT_EQ(text, "rfc2217://box:3001 could not be used: it did not answer Telnet's option "
+                  "negotiation within 3 s. Is it an RFC 2217 server? A raw TCP server passes the "
+                  "negotiation's 9 bytes on to the unit's line; one is reached with "
+                  "socket://box:3001.");
+
+  RunResult telnet = Ended(RunOutcome::kPortWentAway, RunPhase::kBlank, 1);
+  telnet.mix_up = ServerMixUp::kTelnetServer;
+  const std::string said = OutcomeText("socket://[::1]:3001", "socket://[::1]:3001", telnet, 61);
+  EXPECT_TRUE(Has(said, "the run stopped at byte 2 of 61 of the blank frame")) << said;
+  EXPECT_TRUE(Has(said, "reached with rfc2217://[::1]:3001.")) << said;
+
+  // A unit behind a server that does not answer: the server is checked too.
+  const std::string quiet = OutcomeText("socket://box:3002", "socket://box:3002",
+                                        Ended(RunOutcome::kNoAnswer, RunPhase::kBlank, 0), 61);
+  EXPECT_TRUE(Has(quiet, "Check the serial server and its line to the unit")) << quiet;
+  EXPECT_FALSE(Has(OutcomeText("COM3", "COM3", Ended(RunOutcome::kNoAnswer, RunPhase::kBlank, 0),
+                               61),
+                   "serial server"));
+}
+
+TEST(RunMessagesTest, AStopSaysWhetherTheByteItEndedAtWentOut) {
+  RunResult stopped = Ended(RunOutcome::kStopped, RunPhase::kMessage, 4);
+  EXPECT_EQ(OutcomeText("COM3", "COM3", stopped, 14),
+            "COM3: stopped at byte 5 of 14 of the message frame; the unit has not got the whole "
+            "banner");
+  stopped.byte_went_out = true;
+  EXPECT_EQ(OutcomeText("COM3", "COM3", stopped, 14),
+            "COM3: stopped at byte 5 of 14 of the message frame, which went out unanswered; the "
+            "unit has not got the whole banner");
+}
+
 }  // namespace
