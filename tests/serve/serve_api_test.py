@@ -78,7 +78,7 @@ class ApiTest(ServeTestCase):
         serve = self.serve([("window", unit.path, "")])
         cases = [
             ({"lines": ["A" * 29]}, 422, "line 1 is 29 characters, 1 more than the 28"),
-            ({"lines": ["CAF\u00c9"]}, 422, "cannot be typed into a message"),
+            ({"lines": ["CAF\u00c9"]}, 422, "'\u00c9' is 2 bytes of UTF-8 (C3 89)"),
             ({"lines": ["A", "B", "C"]}, 422, "would be a third line; the display has two"),
             ({"lines": "A"}, 400, "list of up to two strings"),
             ({"lines": [1]}, 400, "list of up to two strings"),
