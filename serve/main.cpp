@@ -18,6 +18,7 @@
 #include "serial/port_error.h"
 #include "serve/event_stream.h"
 #include "serve/http_api.h"
+#include "serve/mqtt_bridge.h"
 #include "serve/serve_config.h"
 #include "serve/serve_log.h"
 #include "serve/snapshot_json.h"
@@ -119,6 +120,11 @@ int main(int argc, char** argv) {
   ObserverList observers;
   observers.Add(&events);
   observers.Add(&run_logger);
+  std::unique_ptr<MqttBridge> mqtt;
+  if (config.mqtt) {
+    mqtt = std::make_unique<MqttBridge>(config, KORVEL_VERSION, log);
+    observers.Add(mqtt.get());
+  }
 
   std::vector<std::unique_ptr<UnitWorker>> workers;
   std::vector<UnitWorker*> units;
@@ -127,6 +133,8 @@ int main(int argc, char** argv) {
         std::make_unique<UnitWorker>(unit.name, unit.title, unit.port, folder, observers));
     units.push_back(workers.back().get());
   }
+
+  if (mqtt) mqtt->Attach(units);
 
   HttpApi api(config.http, units, events, log);
   if (!api.Bind(&error)) {
@@ -137,6 +145,12 @@ int main(int argc, char** argv) {
     std::vector<std::string> said;
     unit->Start(&said);
     for (const std::string& line : said) log.Line(line);
+  }
+  // The broker is reached in the background: one that is away holds nothing up.
+  if (mqtt && !mqtt->Start(&error)) {
+    log.Line(error);
+    for (UnitWorker* unit : units) unit->Stop();
+    return kExitCannotStart;
   }
   std::thread server([&api] { api.Serve(); });
   log.Line(std::string("serving ") + (config.http.tls_cert.empty() ? "http" : "https") + "://" +
@@ -153,6 +167,8 @@ int main(int argc, char** argv) {
   // Every run stops between two bytes at once; then the lines are let go.
   for (UnitWorker* unit : units) unit->RequestStop();
   for (UnitWorker* unit : units) unit->Stop();
+  // What the units ended with is published, then the site says it is offline.
+  if (mqtt) mqtt->Stop();
   events.Close();
   api.Stop();
   server.join();
