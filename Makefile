@@ -65,11 +65,13 @@ run: native
 
 # The window's runs, in each Windows build this machine runs, headless and on
 # a display; korvel-program's beside the floor of the line; korvel-program
-# with 1, 8 and 32 units at once; the Telnet reader on a million streams.
+# with 1, 8 and 32 units at once; korvel-serve's broadcast on MQTT to 32 units
+# of four sites; the Telnet reader on a million streams.
 bench: win native asan
 	bench/korvel-bench
 	bench/korvel-program-bench --native-build $(BUILD)/native
 	bench/korvel-units-bench --native-build $(BUILD)/native
+	bench/korvel-mqtt-bench --native-build $(BUILD)/native
 	@echo "The Telnet reader on half a million random and half a million mutated streams, sanitizers on:"
 	KORVEL_TELNET_FUZZ_INPUTS=500000 $(BUILD)/asan/tests/network/network_test \
 	  --gtest_filter='TelnetReaderTest.Random*:TelnetReaderTest.Garbage*' --gtest_brief=1
