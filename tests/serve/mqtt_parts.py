@@ -17,6 +17,7 @@ import paho.mqtt.client as mqtt
 
 TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(TOP, "tests", "cli"))
+from line_holders import lock_path, lock_pid  # noqa: E402
 from unit_on_pty import Unit, die_with_test, wait_for  # noqa: E402,F401
 
 
@@ -158,6 +159,7 @@ class Gateway:
 
     def __init__(self, serve, work, broker_port, site, units, mqtt_lines=(), broker=None):
         self.serve, self.site = serve, site
+        self.devices = list(units.values())
         self.folder = os.path.join(work, "gateway-" + site)
         os.makedirs(self.folder, exist_ok=True)
         self.state = os.path.join(self.folder, "state")
@@ -217,6 +219,10 @@ class Gateway:
         return status, time.monotonic() - began
 
     def kill(self):
+        """kill -9; the lock files it leaves on its lines go with it."""
         if self.process is not None and self.process.poll() is None:
             self.process.kill()
             self.process.wait()
+            for device in self.devices:
+                if lock_pid(device) == self.process.pid:
+                    os.remove(lock_path(device))
