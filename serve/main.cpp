@@ -34,6 +34,7 @@ constexpr char kUsage[] =
     "Usage: korvel-serve --config FILE\n"
     "Keeps the banners of a site's KORVEL units: a page for phones and an HTTP API\n"
     "set what each unit should show, and each is programmed until it shows it.\n"
+    "With [mqtt], the units are on an MQTT broker too, for Home Assistant and fleets.\n"
     "\n"
     "  --config FILE   the configuration (TOML), such as /etc/korvel/serve.toml\n"
     "  --check         check the configuration, open nothing, and exit\n"
@@ -96,7 +97,9 @@ int main(int argc, char** argv) {
   ServeConfig config;
   if (!ReadServeConfig(config_path, &config, &error)) return Refuse(error);
   if (check) {
-    std::printf("korvel-serve: %s is sound: %zu units\n", config_path.c_str(), config.units.size());
+    std::printf("korvel-serve: %s is sound: %zu units%s\n", config_path.c_str(),
+                config.units.size(),
+                config.mqtt ? (", MQTT site " + config.mqtt->site).c_str() : "");
     return kExitOk;
   }
 
