@@ -33,6 +33,13 @@ const char* Availability(const UnitSnapshot& unit) {
 
 std::string LinesText(const Lines& lines) { return nlohmann::json(lines).dump(); }
 
+// The library's words for an error, to be followed by ours.
+std::string Why(int code) {
+  std::string text = mosquitto_strerror(code);
+  while (!text.empty() && text.back() == '.') text.pop_back();
+  return text;
+}
+
 }  // namespace
 
 MqttBridge::MqttBridge(const ServeConfig& config, std::string version, ServeLog& log)
@@ -56,7 +63,7 @@ bool MqttBridge::Start(std::string* why) {
   mosquitto_lib_init();
   client_ = mosquitto_new(config_.client_id.c_str(), true, this);
   if (client_ == nullptr) {
-    *why = "mqtt: the client could not be made: " + std::string(mosquitto_strerror(MOSQ_ERR_ERRNO));
+    *why = "mqtt: the client could not be made: " + Why(MOSQ_ERR_ERRNO);
     mosquitto_lib_cleanup();
     return false;
   }
@@ -68,6 +75,7 @@ bool MqttBridge::Start(std::string* why) {
   mosquitto_disconnect_callback_set(client_, &MqttBridge::OnDisconnect);
   mosquitto_message_callback_set(client_, &MqttBridge::OnMessage);
   mosquitto_publish_callback_set(client_, &MqttBridge::OnPublish);
+  mosquitto_subscribe_callback_set(client_, &MqttBridge::OnSubscribe);
   mosquitto_log_callback_set(client_, &MqttBridge::OnLog);
   const std::string offline = "offline";
   int code = mosquitto_will_set(client_, topics_.Status().c_str(), static_cast<int>(offline.size()),
@@ -86,7 +94,7 @@ bool MqttBridge::Start(std::string* why) {
     if (code == MOSQ_ERR_SUCCESS) code = mosquitto_tls_insecure_set(client_, false);
   }
   if (code != MOSQ_ERR_SUCCESS) {
-    *why = "mqtt: " + BrokerName(config_) + " cannot be used as set: " + mosquitto_strerror(code);
+    *why = "mqtt: " + BrokerName(config_) + " cannot be used as set: " + Why(code);
     return false;
   }
   thread_ = std::thread(&MqttBridge::Loop, this);
@@ -115,7 +123,7 @@ void MqttBridge::Loop() {
   int code = mosquitto_connect_async(client_, config_.host.c_str(), config_.port,
                                      kKeepAliveSeconds);
   bool socket = code == MOSQ_ERR_SUCCESS;
-  if (!socket) Note("mqtt: " + BrokerName(config_) + ": " + mosquitto_strerror(code));
+  if (!socket) Note("mqtt: " + BrokerName(config_) + ": " + Why(code));
   while (true) {
     if (!socket) {
       std::unique_lock<std::mutex> lock(mutex_);
@@ -125,7 +133,7 @@ void MqttBridge::Loop() {
       backoff_ms_ = std::min(backoff_ms_ * 2, kLastReconnectMs);
       code = mosquitto_reconnect_async(client_);
       if (code != MOSQ_ERR_SUCCESS) {
-        Note("mqtt: " + BrokerName(config_) + ": " + mosquitto_strerror(code));
+        Note("mqtt: " + BrokerName(config_) + ": " + Why(code));
         continue;
       }
       socket = true;
@@ -137,8 +145,7 @@ void MqttBridge::Loop() {
     }
     if (code != MOSQ_ERR_SUCCESS) {
       socket = false;
-      Note("mqtt: " + BrokerName(config_) + ": " + mosquitto_strerror(code) +
-           "; trying again from time to time");
+      Note("mqtt: " + BrokerName(config_) + ": " + Why(code) + "; trying again from time to time");
     }
   }
   // The DISCONNECT the stop queued goes out before the thread ends.
@@ -197,8 +204,12 @@ void MqttBridge::Connected(int code) {
   // asked without mutex_ held: a worker tells its changes with its own lock held.
   std::vector<UnitSnapshot> now;
   for (UnitWorker* unit : units_) now.push_back(unit->Snapshot());
+  subscribing_.clear();
   for (const std::string& topic : topics_.Subscriptions()) {
-    mosquitto_subscribe(client_, nullptr, topic.c_str(), kQos);
+    int mid = 0;
+    if (mosquitto_subscribe(client_, &mid, topic.c_str(), kQos) == MOSQ_ERR_SUCCESS) {
+      subscribing_.push_back(mid);
+    }
   }
   std::lock_guard<std::mutex> lock(mutex_);
   connected_ = true;
@@ -230,10 +241,22 @@ void MqttBridge::Connected(int code) {
     std::lock_guard<std::mutex> notes(note_mutex_);
     last_note_.clear();  // the next trouble is news again
   }
-  log_.Line("mqtt: connected to " + BrokerName(config_) + (was_connected_ ? " again" : "") + ": " +
-            std::to_string(units_.size()) + " units on " + topics_.prefix() + "/" + config_.site +
-            "/");
-  was_connected_ = true;
+}
+
+void MqttBridge::OnSubscribe(mosquitto*, void* self, int mid, int, const int*) {
+  auto* bridge = static_cast<MqttBridge*>(self);
+  std::vector<int>& waiting = bridge->subscribing_;
+  const auto found = std::find(waiting.begin(), waiting.end(), mid);
+  if (found == waiting.end()) return;
+  waiting.erase(found);
+  if (!waiting.empty()) return;
+  // Said once the broker has granted every subscription: from now on no
+  // command for the site is missed.
+  bridge->log_.Line("mqtt: connected to " + BrokerName(bridge->config_) +
+                    (bridge->was_connected_ ? " again" : "") + ": " +
+                    std::to_string(bridge->units_.size()) + " units on " +
+                    bridge->topics_.prefix() + "/" + bridge->config_.site + "/");
+  bridge->was_connected_ = true;
 }
 
 void MqttBridge::Changed(const UnitSnapshot& unit) {

@@ -57,6 +57,7 @@ class MqttBridge : public UnitObserver {
   static void OnDisconnect(mosquitto*, void* self, int code);
   static void OnMessage(mosquitto*, void* self, const mosquitto_message* message);
   static void OnPublish(mosquitto*, void* self, int mid);
+  static void OnSubscribe(mosquitto*, void* self, int mid, int count, const int* granted);
   static void OnLog(mosquitto*, void* self, int level, const char* text);
 
   void Loop();
@@ -80,6 +81,7 @@ class MqttBridge : public UnitObserver {
   std::thread thread_;
   std::int64_t backoff_ms_ = kFirstReconnectMs;  // the loop's alone
   bool was_connected_ = false;  // the loop's alone
+  std::vector<int> subscribing_;  // the loop's alone: subscriptions not yet granted
 
   std::mutex mutex_;
   std::condition_variable wake_;
