@@ -51,6 +51,12 @@ void EventStream::Send(const std::string& chunk) {
 }
 
 void EventStream::Progress(const UnitSnapshot& unit) {
+  // Every answered byte of every unit comes here: with no page open, the
+  // event is not even written.
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (listeners_.empty()) return;
+  }
   Send("event: progress\ndata: " + ProgressJson(unit).dump() + "\n\n");
 }
 
