@@ -8,6 +8,7 @@ import os
 import pwd
 import signal
 import socket
+import ssl
 import subprocess
 import sys
 import threading
@@ -48,8 +49,9 @@ def stop(process, seconds=5):
 
 
 class Broker:
-    """mosquitto on 127.0.0.1:port; TLS-only with a password when tls is a
-    dict of its files (ca, cert, key, passwords). Retained messages live as
+    """mosquitto on 127.0.0.1:port; TLS-only when tls is a dict of its files
+    (ca, cert, key), with a password (passwords: mosquitto_passwd's file) or
+    else a client certificate signed by the CA. Retained messages live as
     long as the broker: a restart starts empty, as a broker without
     persistence does."""
 
@@ -61,8 +63,12 @@ class Broker:
         lines = ["listener %d 127.0.0.1" % self.port, "persistence false",
                  "log_dest stderr", "user " + pwd.getpwuid(os.geteuid()).pw_name]
         if tls:
-            lines += ["allow_anonymous false", "password_file " + tls["passwords"],
-                      "cafile " + tls["ca"], "certfile " + tls["cert"], "keyfile " + tls["key"]]
+            lines += ["allow_anonymous false", "cafile " + tls["ca"], "certfile " + tls["cert"],
+                      "keyfile " + tls["key"]]
+            if "passwords" in tls:
+                lines += ["password_file " + tls["passwords"]]
+            else:  # a client certificate instead, its name the user's
+                lines += ["require_certificate true", "use_identity_as_username true"]
         else:
             lines += ["allow_anonymous true"]
         with open(self.config, "w") as f:
@@ -98,8 +104,12 @@ class HomeAssistant:
         self.watchers = {}
         self.client = mqtt.Client(client_id=name, clean_session=True)
         if tls:
-            self.client.tls_set(ca_certs=tls["ca"])
-            self.client.username_pw_set(tls["user"], tls["password"])
+            context = ssl.create_default_context(cafile=tls["ca"])
+            if "cert" in tls:
+                context.load_cert_chain(tls["cert"], tls["key"])
+            self.client.tls_set_context(context)
+            if "user" in tls:
+                self.client.username_pw_set(tls["user"], tls["password"])
         self.client.on_connect = lambda c, u, f, rc: c.subscribe("#", qos=1)
         self.client.on_message = self._message
         self.client.reconnect_delay_set(min_delay=1, max_delay=1)

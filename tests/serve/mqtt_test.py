@@ -329,22 +329,50 @@ class FleetTest(MqttTestCase):
 class TlsTest(MqttTestCase):
     def certificates(self):
         """A CA and the broker's certificate for localhost, made here."""
-        d = self.work
-        files = {k: os.path.join(d, k + ".pem") for k in ("ca", "ca-key", "cert", "key")}
-
-        def openssl(*args):
-            subprocess.run(["openssl"] + list(args), check=True, capture_output=True)
-        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-                "-subj", "/CN=KORVEL test CA", "-keyout", files["ca-key"], "-out", files["ca"])
-        csr = os.path.join(d, "broker.csr")
-        openssl("req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=localhost",
-                "-keyout", files["key"], "-out", csr)
-        extensions = os.path.join(d, "san.cnf")
-        with open(extensions, "w") as f:
-            f.write("subjectAltName=DNS:localhost,IP:127.0.0.1\n")
-        openssl("x509", "-req", "-in", csr, "-CA", files["ca"], "-CAkey", files["ca-key"],
-                "-CAcreateserial", "-days", "2", "-extfile", extensions, "-out", files["cert"])
+        files = {"ca": os.path.join(self.work, "ca.pem"),
+                 "ca-key": os.path.join(self.work, "ca-key.pem")}
+        self.openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                     "-subj", "/CN=KORVEL test CA", "-keyout", files["ca-key"], "-out", files["ca"])
+        files["cert"], files["key"] = self.signed(files, "localhost",
+                                                  "subjectAltName=DNS:localhost,IP:127.0.0.1")
         return files
+
+    def signed(self, files, name, extension=None):
+        """A key and a certificate for name, signed by the CA: (cert, key)."""
+        cert, key = (os.path.join(self.work, name + suffix) for suffix in (".pem", "-key.pem"))
+        csr = os.path.join(self.work, name + ".csr")
+        self.openssl("req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=" + name,
+                     "-keyout", key, "-out", csr)
+        more = []
+        if extension:
+            more = ["-extfile", os.path.join(self.work, name + ".cnf")]
+            with open(more[1], "w") as f:
+                f.write(extension + "\n")
+        self.openssl("x509", "-req", "-in", csr, "-CA", files["ca"], "-CAkey", files["ca-key"],
+                     "-CAcreateserial", "-days", "2", "-out", cert, *more)
+        os.chmod(key, 0o600)
+        return cert, key
+
+    def openssl(self, *args):
+        subprocess.run(["openssl"] + list(args), check=True, capture_output=True)
+
+    def test_a_broker_that_takes_only_a_client_certificate(self):
+        files = self.certificates()
+        mosquitto = self.broker(tls=files)
+        ha_cert, ha_key = self.signed(files, "home-assistant")
+        ha = self.home_assistant(mosquitto.port, tls={"ca": files["ca"], "cert": ha_cert,
+                                                      "key": ha_key})
+        cert, key = self.signed(files, "shop1")
+        unit = self.unit()
+        shop = self.gateway(mosquitto.port, "shop1", {"window": unit},
+                            broker="mqtts://localhost:%d" % mosquitto.port,
+                            mqtt_lines=['ca_file = "%s"' % files["ca"], 'cert_file = "%s"' % cert,
+                                        'key_file = "%s"' % key]).start()
+        ha.wait("korvel/shop1/status", "online")
+        mark = time.monotonic()
+        ha.publish("korvel/shop1/window/line1/set", "BY CERTIFICATE")
+        ha.wait("korvel/shop1/window/line1", "BY CERTIFICATE", mark=mark)
+        self.assertStops(shop)
 
     def test_a_broker_that_takes_only_tls_with_a_password(self):
         files = self.certificates()
