@@ -251,6 +251,25 @@ class RetainedCommandTest(MqttTestCase):
         self.assertStops(smaller)
 
 
+class QueueTest(MqttTestCase):
+    def test_commands_during_a_run_queue_and_the_newest_goes_next(self):
+        mosquitto = self.broker()
+        ha = self.home_assistant(mosquitto.port)
+        unit = self.unit("--line-speed", "9600")
+        self.gateway(mosquitto.port, "shop1", {"window": unit}).start()
+        ha.wait("korvel/shop1/window/line1", "")
+        mark = time.monotonic()
+        ha.publish("korvel/shop1/window/set", "FIRST")
+        ha.state("korvel/shop1/window/state", mark, test=lambda s: s["status"] == "programming")
+        for text in ("SECOND", "THIRD"):
+            ha.publish("korvel/shop1/window/set", text)
+        ha.wait("korvel/shop1/window/line1", "THIRD", mark=mark)
+        # FIRST ran, SECOND was overtaken while it waited, THIRD ran after.
+        self.assertEqual(ha.on("korvel/shop1/window/line1", mark), ["FIRST", "THIRD"])
+        self.assertEqual([f for f in unit.frames() if f != unit.frames()[0]],
+                         [frame_of(["FIRST"]), frame_of(["THIRD"])])
+
+
 class BrokerRestartTest(MqttTestCase):
     def test_the_gateway_comes_back_with_the_broker(self):
         mosquitto = self.broker()
@@ -407,6 +426,19 @@ class TlsTest(MqttTestCase):
         stranger.wait_log("certificate verify failed")
         self.assertNotIn("mqtt: connected", stranger.log())
         self.assertEqual(ha.on("korvel/shop2/status"), [])
+
+        # A wrong password: the broker's refusal, in its words.
+        wrong = os.path.join(self.work, "wrong.password")
+        with open(wrong, "w") as f:
+            f.write("not-the-password\n")
+        os.chmod(wrong, 0o600)
+        refused = self.gateway(mosquitto.port, "shop3", {"window": self.unit()}, broker=broker,
+                               mqtt_lines=['username = "shop1"', 'password_file = "%s"' % wrong,
+                                           'ca_file = "%s"' % files["ca"]])
+        refused.start(connected=False)
+        refused.wait_log("refused the connection")
+        self.assertIn("not authori", refused.log())
+        self.assertEqual(ha.on("korvel/shop3/status"), [])
 
 
 class ConfigTest(MqttTestCase):
