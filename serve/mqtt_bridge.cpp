@@ -67,6 +67,16 @@ bool MqttBridge::Start(std::string* why) {
     mosquitto_lib_cleanup();
     return false;
   }
+  const int code = Configure();
+  if (code != MOSQ_ERR_SUCCESS) {
+    *why = "mqtt: " + BrokerName(config_) + " cannot be used as set: " + Why(code);
+    return false;
+  }
+  thread_ = std::thread(&MqttBridge::Loop, this);
+  return true;
+}
+
+int MqttBridge::Configure() {
   // Our own thread runs the loop; publishes from the units' threads queue
   // for it.
   mosquitto_threaded_set(client_, true);
@@ -93,12 +103,7 @@ bool MqttBridge::Start(std::string* why) {
         config_.key_file.empty() ? nullptr : config_.key_file.c_str(), nullptr);
     if (code == MOSQ_ERR_SUCCESS) code = mosquitto_tls_insecure_set(client_, false);
   }
-  if (code != MOSQ_ERR_SUCCESS) {
-    *why = "mqtt: " + BrokerName(config_) + " cannot be used as set: " + Why(code);
-    return false;
-  }
-  thread_ = std::thread(&MqttBridge::Loop, this);
-  return true;
+  return code;
 }
 
 void MqttBridge::Stop() {
@@ -111,29 +116,41 @@ void MqttBridge::Stop() {
       wake_.wait_for(lock, std::chrono::seconds(2), [this] { return offline_taken_ || !connected_; });
     }
     stopping_ = true;
+    mosquitto_disconnect(client_);
   }
   wake_.notify_all();
-  mosquitto_disconnect(client_);
   thread_.join();
 }
 
 void MqttBridge::Loop() {
   Note("mqtt: connecting to " + BrokerName(config_) + " as " + config_.client_id + ", site " +
        config_.site);
-  int code = mosquitto_connect_async(client_, config_.host.c_str(), config_.port,
-                                     kKeepAliveSeconds);
-  bool socket = code == MOSQ_ERR_SUCCESS;
-  if (!socket) Note("mqtt: " + BrokerName(config_) + ": " + Why(code));
+  bool socket = false, first = true;
+  int code = MOSQ_ERR_SUCCESS;
   while (true) {
     if (!socket) {
       std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait_for(lock, std::chrono::milliseconds(backoff_ms_), [this] { return stopping_; });
+      if (!first) {
+        wake_.wait_for(lock, std::chrono::milliseconds(backoff_ms_), [this] { return stopping_; });
+        backoff_ms_ = std::min(backoff_ms_ * 2, kLastReconnectMs);
+        // Each attempt starts from a fresh client: what the last connection
+        // had not delivered is stale, and would otherwise follow the state
+        // published anew and stay retained in its place.
+        code = mosquitto_reinitialise(client_, config_.client_id.c_str(), true, this);
+        if (code == MOSQ_ERR_SUCCESS) code = Configure();
+      }
       if (stopping_) break;
       lock.unlock();
-      backoff_ms_ = std::min(backoff_ms_ * 2, kLastReconnectMs);
-      code = mosquitto_reconnect_async(client_);
+      first = false;
+      // In the background: a broker's name is looked up here, and the
+      // connection is made by the loop.
+      if (code == MOSQ_ERR_SUCCESS) {
+        code = mosquitto_connect_async(client_, config_.host.c_str(), config_.port,
+                                       kKeepAliveSeconds);
+      }
       if (code != MOSQ_ERR_SUCCESS) {
-        Note("mqtt: " + BrokerName(config_) + ": " + Why(code));
+        Note("mqtt: " + BrokerName(config_) + ": " + Why(code) + "; trying again from time to time");
+        code = MOSQ_ERR_SUCCESS;
         continue;
       }
       socket = true;
@@ -142,10 +159,12 @@ void MqttBridge::Loop() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (stopping_) break;
+      if (code != MOSQ_ERR_SUCCESS) connected_ = false;
     }
     if (code != MOSQ_ERR_SUCCESS) {
       socket = false;
       Note("mqtt: " + BrokerName(config_) + ": " + Why(code) + "; trying again from time to time");
+      code = MOSQ_ERR_SUCCESS;
     }
   }
   // The DISCONNECT the stop queued goes out before the thread ends.

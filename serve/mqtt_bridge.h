@@ -60,6 +60,8 @@ class MqttBridge : public UnitObserver {
   static void OnSubscribe(mosquitto*, void* self, int mid, int count, const int* granted);
   static void OnLog(mosquitto*, void* self, int level, const char* text);
 
+  // The client's settings, again after each reinitialisation.
+  int Configure();
   void Loop();
   void Connected(int code);
   void Message(const std::string& topic, const std::string& payload, bool retained);
