@@ -98,7 +98,8 @@ std::vector<std::string> ReadDiscovered(const std::string& state_dir) {
   text << file.rdbuf();
   const json saved = json::parse(text.str(), nullptr, false);
   std::vector<std::string> topics;
-  if (!saved.is_object() || !saved.contains("config_topics") || !saved["config_topics"].is_array()) {
+  if (!saved.is_object() || !saved.contains("config_topics") ||
+      !saved["config_topics"].is_array()) {
     return topics;
   }
   for (const json& topic : saved["config_topics"]) {

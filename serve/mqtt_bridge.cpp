@@ -113,7 +113,8 @@ void MqttBridge::Stop() {
     if (connected_) {
       // The last will is only for a gateway that vanished; a stop says so itself.
       offline_mid_ = Publish(topics_.Status(), "offline", true);
-      wake_.wait_for(lock, std::chrono::seconds(2), [this] { return offline_taken_ || !connected_; });
+      wake_.wait_for(lock, std::chrono::seconds(2),
+                     [this] { return offline_taken_ || !connected_; });
     }
     stopping_ = true;
     mosquitto_disconnect(client_);
@@ -149,7 +150,8 @@ void MqttBridge::Loop() {
                                        kKeepAliveSeconds);
       }
       if (code != MOSQ_ERR_SUCCESS) {
-        Note("mqtt: " + BrokerName(config_) + ": " + Why(code) + "; trying again from time to time");
+        Note("mqtt: " + BrokerName(config_) + ": " + Why(code) +
+             "; trying again from time to time");
         code = MOSQ_ERR_SUCCESS;
         continue;
       }
@@ -343,7 +345,9 @@ void MqttBridge::Message(const std::string& topic, const std::string& payload, b
     if (command.every_unit || unit->name() == command.unit) units.push_back(unit);
   }
   if (units.empty()) {
-    if (!command.every_unit) log_.Line("mqtt: " + topic + ": there is no unit '" + command.unit + "'");
+    if (!command.every_unit) {
+      log_.Line("mqtt: " + topic + ": there is no unit '" + command.unit + "'");
+    }
     return;
   }
   Lines lines;

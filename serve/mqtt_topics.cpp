@@ -71,7 +71,8 @@ bool LinesFromPayload(const std::string& payload, Lines* lines, std::string* why
   std::size_t start = 0;
   while (true) {
     const std::size_t end = text.find('\n', start);
-    std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::string line =
+        text.substr(start, end == std::string::npos ? std::string::npos : end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines->push_back(line);
     if (end == std::string::npos) break;

@@ -17,7 +17,9 @@
 class MqttTopics {
  public:
   MqttTopics(std::string prefix, std::string site, std::string discovery_prefix)
-      : prefix_(std::move(prefix)), site_(std::move(site)), discovery_(std::move(discovery_prefix)) {}
+      : prefix_(std::move(prefix)),
+        site_(std::move(site)),
+        discovery_(std::move(discovery_prefix)) {}
 
   std::string Unit(const std::string& unit, const std::string& leaf) const {
     return prefix_ + "/" + site_ + "/" + unit + "/" + leaf;
@@ -50,7 +52,8 @@ struct MqttCommand {
   bool every_unit = false;
 };
 
-MqttCommand CommandOf(const MqttTopics& topics, const std::string& topic, const std::string& payload);
+MqttCommand CommandOf(const MqttTopics& topics, const std::string& topic,
+                      const std::string& payload);
 
 // The lines of a set payload: {"lines": ["A", "B"]}, or plain text with a line
 // feed between the lines (one at the end is dropped; an empty payload is no

@@ -151,8 +151,9 @@ class HomeAssistant:
         return found[0]
 
     def state(self, topic, mark=0.0, seconds=10, test=None):
-        return json.loads(self.wait(topic, mark=mark, seconds=seconds,
-                                    test=lambda p: p != "" and (test is None or test(json.loads(p)))))
+        def wanted(payload):
+            return payload != "" and (test is None or test(json.loads(payload)))
+        return json.loads(self.wait(topic, mark=mark, seconds=seconds, test=wanted))
 
     def publish(self, topic, payload, retain=False):
         info = self.client.publish(topic, payload, qos=1, retain=retain)

@@ -103,7 +103,8 @@ TEST(DiscoveryTest, EachLineIsATextEntityOfTheUnitsDevice) {
   EXPECT_EQ(line1["default_entity_id"], "text.korvel_shop1_window_line1");
   EXPECT_FALSE(line1.contains("object_id"));
   EXPECT_EQ(line1["device"]["name"], "Shop window");
-  EXPECT_EQ(line1["device"]["via_device"], GatewayConfig(kShop1, "1.2.3")["device"]["identifiers"][0]);
+  EXPECT_EQ(line1["device"]["via_device"],
+            GatewayConfig(kShop1, "1.2.3")["device"]["identifiers"][0]);
   EXPECT_EQ(line1["device"]["sw_version"], "1.2.3");
   const nlohmann::json line2 = LineConfig(kShop1, "window", "Shop window", 2, "1.2.3");
   EXPECT_EQ(line2["device"], line1["device"]);
