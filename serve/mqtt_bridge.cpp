@@ -357,6 +357,7 @@ void MqttBridge::Message(const std::string& topic, const std::string& payload, b
   } else if (command.kind == MqttCommand::Kind::kSet) {
     LinesFromPayload(payload, &lines, &why);
   }
+  std::vector<std::thread> handing;
   for (UnitWorker* unit : units) {
     if (!why.empty()) {
       Refuse(unit, topic, why);
@@ -378,6 +379,14 @@ void MqttBridge::Message(const std::string& topic, const std::string& payload, b
     if (retained && unit->Snapshot().state.wanted == wanted) continue;
     log_.Line(unit->name() + ": from mqtt " + topic + (retained ? " (retained)" : "") +
               ": lines " + LinesText(wanted));
-    unit->Submit(wanted, text, retained);
+    // Each unit keeps its new text on the disk before it is queued: handed
+    // to the units of a broadcast side by side, the writes are flushed
+    // together instead of the last unit's run waiting for all the others'.
+    if (units.size() == 1) {
+      unit->Submit(wanted, text, retained);
+    } else {
+      handing.emplace_back([unit, wanted, text, retained] { unit->Submit(wanted, text, retained); });
+    }
   }
+  for (std::thread& hand : handing) hand.join();
 }
