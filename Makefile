@@ -89,7 +89,8 @@ serve: deps
 # The window's runs, in each Windows build this machine runs, headless and on
 # a display; korvel-program's beside the floor of the line; korvel-program
 # with 1, 8 and 32 units at once; korvel-serve, optimised as it ships, beside
-# korvel-program and under load; the Telnet reader on a million streams.
+# korvel-program and under load, and its broadcast on MQTT to 32 units of
+# four sites; the Telnet reader on a million streams.
 bench: win native asan
 	bench/korvel-bench
 	bench/korvel-program-bench --native-build $(BUILD)/native
@@ -97,6 +98,7 @@ bench: win native asan
 	$(CMAKE) -S . -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DKORVEL_TESTS=OFF >/dev/null
 	$(CMAKE) --build $(BUILD)/bench -j $(JOBS) --target korvel-program korvel-unit korvel-serve
 	bench/korvel-serve-bench --native-build $(BUILD)/bench
+	bench/korvel-mqtt-bench --native-build $(BUILD)/bench
 	@echo "The Telnet reader on half a million random and half a million mutated streams, sanitizers on:"
 	KORVEL_TELNET_FUZZ_INPUTS=500000 $(BUILD)/asan/tests/network/network_test \
 	  --gtest_filter='TelnetReaderTest.Random*:TelnetReaderTest.Garbage*' --gtest_brief=1

@@ -19,6 +19,7 @@
 #include "serial/port_error.h"
 #include "serve/event_stream.h"
 #include "serve/http_api.h"
+#include "serve/mqtt_bridge.h"
 #include "serve/serve_config.h"
 #include "serve/serve_log.h"
 #include "serve/snapshot_json.h"
@@ -35,6 +36,7 @@ constexpr char kUsage[] =
     "Usage: korvel-serve --config FILE\n"
     "Keeps the banners of a site's KORVEL units: a page for phones and an HTTP API\n"
     "set what each unit should show, and each is programmed until it shows it.\n"
+    "With [mqtt], the units are on an MQTT broker too, for Home Assistant and fleets.\n"
     "\n"
     "  --config FILE   the configuration (TOML), such as /etc/korvel/serve.toml\n"
     "  --check         check the configuration, open nothing, and exit\n"
@@ -100,7 +102,9 @@ int main(int argc, char** argv) {
   ServeConfig config;
   if (!ReadServeConfig(config_path, &config, &error)) return Refuse(error);
   if (check) {
-    std::printf("korvel-serve: %s is sound: %zu units\n", config_path.c_str(), config.units.size());
+    std::printf("korvel-serve: %s is sound: %zu units%s\n", config_path.c_str(),
+                config.units.size(),
+                config.mqtt ? (", MQTT site " + config.mqtt->site).c_str() : "");
     return kExitOk;
   }
 
@@ -126,6 +130,8 @@ int main(int argc, char** argv) {
   EventStream events(HttpApi::kEventListeners);
   RunLogger run_logger(log);
   ObserverList observers;
+  std::unique_ptr<MqttBridge> mqtt;
+  if (config.mqtt) mqtt = std::make_unique<MqttBridge>(config, KORVEL_VERSION, log);
 
   std::vector<std::unique_ptr<UnitWorker>> workers;
   std::vector<UnitWorker*> units;
@@ -135,10 +141,13 @@ int main(int argc, char** argv) {
     units.push_back(workers.back().get());
   }
 
+  if (mqtt) mqtt->Attach(units);
+
   HttpApi api(config.http, units, events, log);
   observers.Add(&api);
   observers.Add(&events);
   observers.Add(&run_logger);
+  if (mqtt) observers.Add(mqtt.get());
   if (!api.Bind(&error)) {
     log.Line(error);
     return kExitCannotStart;
@@ -147,6 +156,12 @@ int main(int argc, char** argv) {
     std::vector<std::string> said;
     unit->Start(&said);
     for (const std::string& line : said) log.Line(line);
+  }
+  // The broker is reached in the background: one that is away holds nothing up.
+  if (mqtt && !mqtt->Start(&error)) {
+    log.Line(error);
+    for (UnitWorker* unit : units) unit->Stop();
+    return kExitCannotStart;
   }
   std::thread server([&api] { api.Serve(); });
   log.Line(std::string("serving ") + (config.http.tls_cert.empty() ? "http" : "https") + "://" +
@@ -163,6 +178,8 @@ int main(int argc, char** argv) {
   // Every run stops between two bytes at once; then the lines are let go.
   for (UnitWorker* unit : units) unit->RequestStop();
   for (UnitWorker* unit : units) unit->Stop();
+  // What the units ended with is published, then the site says it is offline.
+  if (mqtt) mqtt->Stop();
   events.Close();
   api.Stop();
   server.join();

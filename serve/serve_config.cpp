@@ -163,6 +163,139 @@ bool ReadHttp(const toml::table& table, HttpConfig* http, Mistake& mistake) {
   return true;
 }
 
+// A port number from 1 to 65535, in decimal.
+bool ParsePort(const std::string& number, int* port) {
+  if (number.empty() || number.size() > 5 ||
+      number.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  *port = std::stoi(number);
+  return *port >= 1 && *port <= 65535;
+}
+
+// mqtt://HOST[:PORT] or mqtts://HOST[:PORT], HOST a name, an IPv4 address or
+// an IPv6 one in brackets.
+bool ParseBroker(const std::string& text, MqttConfig* mqtt) {
+  std::string rest;
+  if (text.rfind("mqtt://", 0) == 0) {
+    rest = text.substr(7);
+    mqtt->tls = false;
+    mqtt->port = 1883;
+  } else if (text.rfind("mqtts://", 0) == 0) {
+    rest = text.substr(8);
+    mqtt->tls = true;
+    mqtt->port = 8883;
+  } else {
+    return false;
+  }
+  if (!rest.empty() && rest.back() == '/') rest.pop_back();
+  if (rest.empty() || rest.find_first_of("/@?# ") != std::string::npos) return false;
+  std::string port;
+  if (rest.front() == '[') {
+    const std::size_t close = rest.find(']');
+    if (close == std::string::npos || close < 2) return false;
+    mqtt->host = rest.substr(1, close - 1);
+    const std::string tail = rest.substr(close + 1);
+    if (!tail.empty()) {
+      if (tail.front() != ':') return false;
+      port = tail.substr(1);
+      if (!ParsePort(port, &mqtt->port)) return false;
+    }
+    return true;
+  }
+  const std::size_t colon = rest.find(':');
+  mqtt->host = rest.substr(0, colon);
+  if (mqtt->host.empty()) return false;
+  if (colon == std::string::npos) return true;
+  return ParsePort(rest.substr(colon + 1), &mqtt->port);
+}
+
+// A topic's first levels: no wildcards, no empty level at either end.
+bool IsTopicPrefix(const std::string& prefix) {
+  return !prefix.empty() && prefix.find_first_of("+#") == std::string::npos &&
+         prefix.front() != '/' && prefix.back() != '/' && prefix.find('\0') == std::string::npos;
+}
+
+bool ReadMqtt(const toml::table& table, MqttConfig* mqtt, Mistake& mistake) {
+  if (!OnlyKnownKeys(table, "mqtt",
+                     {"broker", "site", "username", "password_file", "ca_file", "cert_file",
+                      "key_file", "client_id", "topic_prefix", "discovery_prefix"},
+                     mistake)) {
+    return false;
+  }
+  std::string broker, password_file;
+  for (const auto& [key, value] :
+       std::initializer_list<std::pair<const char*, std::string*>>{
+           {"broker", &broker}, {"site", &mqtt->site}, {"username", &mqtt->username},
+           {"password_file", &password_file}, {"ca_file", &mqtt->ca_file},
+           {"cert_file", &mqtt->cert_file}, {"key_file", &mqtt->key_file},
+           {"client_id", &mqtt->client_id}, {"topic_prefix", &mqtt->topic_prefix},
+           {"discovery_prefix", &mqtt->discovery_prefix}}) {
+    if (!StringAt(table, key, "mqtt", value, mistake)) return false;
+  }
+  const toml::node* broker_node = table.get("broker");
+  if (broker_node == nullptr) {
+    return mistake.Set(table.source(), "mqtt.broker",
+                       "is needed: the broker, such as mqtt://127.0.0.1:1883 or "
+                       "mqtts://broker.example:8883");
+  }
+  if (!ParseBroker(broker, mqtt)) {
+    return mistake.Set(broker_node->source(), "mqtt.broker",
+                       "'" + broker + "' is no mqtt://HOST:PORT or mqtts://HOST:PORT");
+  }
+  const toml::node* site = table.get("site");
+  if (site == nullptr) {
+    return mistake.Set(table.source(), "mqtt.site",
+                       "is needed: the site's name in the topics, such as shop1");
+  }
+  if (!IsUnitName(mqtt->site)) {
+    return mistake.Set(site->source(), "mqtt.site",
+                       "'" + mqtt->site + "': a site's name is 1 to 32 of a-z, 0-9, _ and -");
+  }
+  if (const toml::node* id = table.get("client_id"); id != nullptr && mqtt->client_id.empty()) {
+    return mistake.Set(id->source(), "mqtt.client_id", "must not be empty");
+  }
+  if (mqtt->client_id.empty()) mqtt->client_id = "korvel-" + mqtt->site;
+  for (const char* key : {"topic_prefix", "discovery_prefix"}) {
+    const toml::node* node = table.get(key);
+    const std::string& prefix = std::string(key) == "topic_prefix" ? mqtt->topic_prefix
+                                                                    : mqtt->discovery_prefix;
+    if (node != nullptr && !IsTopicPrefix(prefix)) {
+      return mistake.Set(node->source(), std::string("mqtt.") + key,
+                         "'" + prefix + "': a topic's first levels, such as korvel, without "
+                         "+, # or a / at either end");
+    }
+  }
+  if (!password_file.empty()) {
+    const toml::source_region& at = table.get("password_file")->source();
+    if (mqtt->username.empty()) {
+      return mistake.Set(at, "mqtt.password_file", "a password needs a username too");
+    }
+    std::string why;
+    if (!ReadSecret(password_file, &mqtt->password, &why)) {
+      return mistake.Set(at, "mqtt.password_file", why);
+    }
+  }
+  for (const char* key : {"ca_file", "cert_file", "key_file"}) {
+    const toml::node* node = table.get(key);
+    if (node == nullptr) continue;
+    const std::string file = **node->as_string();
+    if (!mqtt->tls) {
+      return mistake.Set(node->source(), std::string("mqtt.") + key,
+                         "is for a broker reached by TLS: mqtts://HOST:PORT");
+    }
+    if (access(file.c_str(), R_OK) != 0) {
+      return mistake.Set(node->source(), std::string("mqtt.") + key,
+                         file + ": " + SystemErrorText(errno));
+    }
+  }
+  if (mqtt->cert_file.empty() != mqtt->key_file.empty()) {
+    return mistake.Set(table.source(), mqtt->cert_file.empty() ? "mqtt.cert_file" : "mqtt.key_file",
+                       "a client certificate needs both cert_file and key_file");
+  }
+  return true;
+}
+
 bool ReadUnits(const toml::node& node, ServeConfig* config, Mistake& mistake) {
   const toml::array* units = node.as_array();
   if (units == nullptr || !units->is_array_of_tables()) {
@@ -240,7 +373,7 @@ bool ReadServeConfig(const std::string& path, ServeConfig* config, std::string* 
              std::string(failure.description());
     return false;
   }
-  bool ok = OnlyKnownKeys(root, "", {"http", "state", "unit"}, mistake);
+  bool ok = OnlyKnownKeys(root, "", {"http", "state", "unit", "mqtt"}, mistake);
   const toml::table* http = root["http"].as_table();
   if (ok && http == nullptr) {
     ok = mistake.Set(root.source(), "http", "is needed: [http] with token_file at least");
@@ -266,6 +399,28 @@ bool ReadServeConfig(const std::string& path, ServeConfig* config, std::string* 
       ok = mistake.Set(root.source(), "unit", "no [[unit]] is given; name at least one");
     } else {
       ok = ReadUnits(*units, config, mistake);
+    }
+  }
+  if (ok) {
+    if (const toml::node* mqtt = root.get("mqtt")) {
+      const toml::table* table = mqtt->as_table();
+      config->mqtt.emplace();
+      if (table == nullptr) {
+        ok = mistake.Set(mqtt->source(), "mqtt", "must be a table");
+      } else {
+        ok = ReadMqtt(*table, &*config->mqtt, mistake);
+      }
+    }
+  }
+  if (ok && config->mqtt) {
+    // korvel/SITE/all/set is every unit of the site.
+    for (const toml::node& entry : *root.get("unit")->as_array()) {
+      const toml::node* name = entry.as_table()->get("name");
+      if (name->value<std::string>() == "all") {
+        ok = mistake.Set(name->source(), "unit.name",
+                         "'all' stands for every unit of the site on MQTT; name it otherwise");
+        break;
+      }
     }
   }
   if (!ok) *error = mistake.error();

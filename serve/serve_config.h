@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,11 +22,26 @@ struct UnitConfig {
   PortToProgram port;
 };
 
+// [mqtt]: the site's units on a broker, for Home Assistant and fleets.
+struct MqttConfig {
+  std::string host;
+  int port = 1883;
+  bool tls = false;  // mqtts://
+  std::string site;  // [a-z0-9_-], 1 to 32 characters
+  std::string username, password;  // password from password_file
+  std::string ca_file;  // empty: the system's certificates
+  std::string cert_file, key_file;  // both set: a client certificate
+  std::string client_id;  // "korvel-SITE" unless given
+  std::string topic_prefix = "korvel";
+  std::string discovery_prefix = "homeassistant";
+};
+
 struct ServeConfig {
   std::string path;  // the file it was read from
   HttpConfig http;
   std::string state_dir = "/var/lib/korvel";
   std::vector<UnitConfig> units;
+  std::optional<MqttConfig> mqtt;  // none: nothing of MQTT starts
 };
 
 // Reads and checks the file. A mistake gives false and error naming the

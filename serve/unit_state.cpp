@@ -64,14 +64,19 @@ bool UnitStateFolder::Write(const std::string& unit, const UnitState& state,
                 {"shown", state.shown ? json(*state.shown) : json(nullptr)},
                 {"wanted_since_ms", state.wanted_since_ms},
                 {"shown_since_ms", state.shown_since_ms}};
-  const std::string path = PathOf(unit);
+  return WriteFileWhole(dir_, FileOf(unit), saved.dump() + "\n", error_code);
+}
+
+bool WriteFileWhole(const std::string& dir, const std::string& name, const std::string& bytes,
+                    int* error_code) {
+  const std::string path = dir + "/" + name;
   const std::string fresh = path + ".new";
   const int fd = open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {
     *error_code = errno;
     return false;
   }
-  const bool written = WriteAll(fd, saved.dump() + "\n") && fsync(fd) == 0;
+  const bool written = WriteAll(fd, bytes) && fsync(fd) == 0;
   *error_code = written ? 0 : errno;
   if (close(fd) != 0 && written) *error_code = errno;
   if (*error_code != 0 || rename(fresh.c_str(), path.c_str()) != 0) {
@@ -80,10 +85,10 @@ bool UnitStateFolder::Write(const std::string& unit, const UnitState& state,
     return false;
   }
   // The rename itself is kept only once the folder is flushed too.
-  const int dir = open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    fsync(dir);
-    close(dir);
+  const int folder = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    fsync(folder);
+    close(folder);
   }
   return true;
 }

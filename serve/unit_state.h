@@ -17,6 +17,12 @@ struct UnitState {
   std::int64_t shown_since_ms = 0;
 };
 
+// Writes a file of folder dir whole: to a new file, flushed to the disk, then
+// renamed over the old one, so that a stop at any moment leaves the old file
+// or the new one. False with the system's error code otherwise.
+bool WriteFileWhole(const std::string& dir, const std::string& name, const std::string& bytes,
+                    int* error_code);
+
 // Each unit's state as a file of its own in a folder, written so that a
 // stop at any moment leaves the old state or the new one, never a mix.
 class UnitStateFolder {
@@ -34,7 +40,8 @@ class UnitStateFolder {
   const std::string& dir() const { return dir_; }
 
  private:
-  std::string PathOf(const std::string& unit) const { return dir_ + "/" + unit + ".json"; }
+  std::string PathOf(const std::string& unit) const { return dir_ + "/" + FileOf(unit); }
+  static std::string FileOf(const std::string& unit) { return unit + ".json"; }
 
   std::string dir_;
 };
