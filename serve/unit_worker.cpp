@@ -205,8 +205,11 @@ void UnitWorker::Loop() {
 
 void UnitWorker::RunOnce(std::unique_lock<std::mutex>& lock, std::shared_ptr<Waiting> batch) {
   const std::optional<Lines> shown_before = state_.shown;
-  // Until the last byte is answered the unit may show anything: a stop now
-  // is programmed again at the next start.
+  // Until the last byte is answered the unit may show anything. A stop now
+  // must be programmed again at the next start: the kept state already says
+  // so where the unit was known to show another text than the one it is
+  // sent, and is written anew only where it was known to show this very
+  // text. Each write waits for the disk, and units run side by side.
   state_.shown.reset();
   status_ = UnitStatus::kProgramming;
   why_.clear();
@@ -214,7 +217,7 @@ void UnitWorker::RunOnce(std::unique_lock<std::mutex>& lock, std::shared_ptr<Wai
   sent_ = 0;
   of_ = kFrameSize;
   const int message_length = SentLength(MessageFrame(batch->text));
-  Save(lock);
+  if (shown_before == batch->lines) Save(lock);
   observer_.Changed(SnapshotLocked());
   lock.unlock();
 
