@@ -6,15 +6,8 @@
 
 #include "network/server_link.h"
 #include "network/telnet.h"
-#include "serial/uart_registers.h"
 
 namespace {
-
-using namespace uart;
-
-// The longest a status read waits for a byte: short beside the driver's
-// time limits, which it counts across reads.
-constexpr int kIdleWaitMs = 50;
 
 class RawTcpDevice final : public SerialDevice, private ServerLink::Owner {
  public:
@@ -27,20 +20,25 @@ class RawTcpDevice final : public SerialDevice, private ServerLink::Owner {
   void ApplyLineSettings(const LineSettings&, std::uint8_t) override {}
   void ApplyModemControl(std::uint8_t) override {}
 
-  std::uint8_t LineStatus(bool idle) override {
+  QueueFacts ReadQueues(int wait_ms) override {
     // Once the connection has been read since the last byte went out, only
     // the wait for an answer needs to ask again: each read costs a call into
     // the system, several a byte, which a machine with many units feels.
-    if (!(link_.read_since_sent() && !idle) && !link_.Pump(0)) return kNothingThere;
-    if (idle && received_.empty() && !link_.Pump(kIdleWaitMs)) return kNothingThere;
-    // Each byte is handed to the system whole when written, so the
-    // transmitter is always empty.
-    std::uint8_t value = kHoldingEmpty | kTransmitterEmpty;
-    if (!received_.empty()) value |= kDataReady;
-    return value;
+    if (!(link_.read_since_sent() && wait_ms == 0)) link_.Pump(0);
+    if (wait_ms > 0 && received_.empty()) link_.Pump(wait_ms);
+    QueueFacts facts;
+    facts.byte_waiting = !received_.empty();
+    // Each byte is handed to the system whole when written.
+    facts.output_drained = true;
+    return facts;
   }
 
-  std::uint8_t ModemStatus() override { return gone() ? kNothingThere : kModemLinesAssumedUp; }
+
+  ModemLines ReadModemLines(int /*wait_ms*/) override {
+    ModemLines none;
+    none.present = false;
+    return none;
+  }
 
   std::uint8_t ReceiveByte() override {
     if (received_.empty()) link_.Pump(0);

@@ -17,9 +17,6 @@ namespace {
 using namespace uart;
 using Side = telnet::OptionTable::Side;
 
-// The longest a status read waits for a byte or a change of CTS: short
-// beside the driver's time limits, which it counts across reads.
-constexpr int kIdleWaitMs = 50;
 // How long after confirming the line settings a server may take to say
 // whether it can tell DTR's state.
 constexpr int kDtrAnswerMs = 500;
@@ -144,25 +141,33 @@ class Rfc2217Device final : public SerialDevice,
     Command(cpo::kSetControl, {(modem_control & kRts) ? cpo::kRtsOn : cpo::kRtsOff});
   }
 
-  std::uint8_t LineStatus(bool idle) override {
+  QueueFacts ReadQueues(int wait_ms) override {
     // Once the connection has been read since the last byte went out, only
-    // the wait for an answer needs to ask again.
-    if (!(link_.read_since_sent() && !idle) && !link_.Pump(0)) return kNothingThere;
-    if (idle && received_.empty() && !link_.Pump(kIdleWaitMs)) return kNothingThere;
-    // Each byte is handed to the system whole when written, so the
-    // transmitter is always empty.
-    std::uint8_t value = kHoldingEmpty | kTransmitterEmpty;
-    if (!received_.empty()) value |= kDataReady;
-    return value;
+    // the wait for an answer needs to ask again: each read costs a call into
+    // the system, several a byte, which a machine with many units feels.
+    if (!(link_.read_since_sent() && wait_ms == 0)) link_.Pump(0);
+    if (wait_ms > 0 && received_.empty()) link_.Pump(wait_ms);
+    QueueFacts facts;
+    facts.byte_waiting = !received_.empty();
+    // Each byte is handed to the system whole when written.
+    facts.output_drained = true;
+    return facts;
   }
 
-  std::uint8_t ModemStatus() override {
-    if (!HasModemLines()) return gone() ? kNothingThere : kModemLinesAssumedUp;
-    // While CTS is down only a notification can raise it: wait a little for
-    // one rather than spin.
-    link_.Pump((modem_state_ & kClearToSend) ? 0 : kIdleWaitMs);
-    return gone() ? kNothingThere : modem_state_;
+
+  ModemLines ReadModemLines(int wait_ms) override {
+    ModemLines lines;
+    lines.present = HasModemLines();
+    if (!lines.present) return lines;
+    // While CTS is down only a notification can raise it.
+    link_.Pump(wait_ms);
+    lines.clear_to_send = (modem_state_ & kClearToSend) != 0;
+    lines.data_set_ready = (modem_state_ & kDataSetReady) != 0;
+    lines.ring = (modem_state_ & kRingIndicator) != 0;
+    lines.carrier_detect = (modem_state_ & kCarrierDetect) != 0;
+    return lines;
   }
+
 
   std::uint8_t ReceiveByte() override {
     if (received_.empty()) link_.Pump(0);

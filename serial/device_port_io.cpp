@@ -47,6 +47,7 @@ bool DevicePortIo::Open(Port& port) {
   port.error_detail.clear();
   port.mix_up = DeviceError{};
   port.receiver_seen_empty = false;
+  port.cts_seen_down = false;
   // Opened halfway through programming the divisor: the line settings follow
   // when the latch closes.
   if (!port.registers.divisor_latch_open()) {
@@ -95,17 +96,43 @@ std::uint8_t DevicePortIo::In(std::uint16_t address) {
       value = seen_empty ? 0 : device.ReceiveByte();
       break;
     case kLineStatus:
-      value = device.LineStatus(seen_empty);
+      // Right after a status read found nothing received the driver is
+      // waiting for a byte: the device may wait a little for one.
+      value = LineStatusFrom(device.ReadQueues(seen_empty ? kIdleWaitMs : 0));
       port->receiver_seen_empty = (value & kDataReady) == 0;
       break;
     default:
-      value = device.ModemStatus();
+      value = ModemStatusFrom(device.ReadModemLines(port->cts_seen_down ? kIdleWaitMs : 0));
+      port->cts_seen_down = (value & kClearToSend) == 0;
       break;
   }
   if (device.gone()) {
     WentAway(*port);
     return kNothingThere;
   }
+  return value;
+}
+
+std::uint8_t DevicePortIo::LineStatusFrom(const QueueFacts& queues) {
+  std::uint8_t value = 0;
+  if (queues.byte_waiting) value |= kDataReady;
+  // A system queue has no holding register of its own: both empty together.
+  if (queues.output_drained) value |= kHoldingEmpty | kTransmitterEmpty;
+  if (queues.overrun) value |= kOverrun;
+  if (queues.parity_error) value |= kParityError;
+  if (queues.framing_error) value |= kFramingError;
+  if (queues.break_received) value |= kBreak;
+  return value;
+}
+
+std::uint8_t DevicePortIo::ModemStatusFrom(const ModemLines& lines) {
+  // A line without modem lines has a unit that is always ready.
+  if (!lines.present) return kModemLinesAssumedUp;
+  std::uint8_t value = 0;
+  if (lines.clear_to_send) value |= kClearToSend;
+  if (lines.data_set_ready) value |= kDataSetReady;
+  if (lines.ring) value |= kRingIndicator;
+  if (lines.carrier_detect) value |= kCarrierDetect;
   return value;
 }
 

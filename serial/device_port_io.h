@@ -31,6 +31,11 @@ class DevicePortIo : public PortIo {
     std::string device;
   };
 
+  // The longest a status read waits for a byte, or for CTS to rise: short
+  // beside the driver's time limits, which it counts across reads, and long
+  // enough that a waiting program leaves the processor to others.
+  static constexpr int kIdleWaitMs = 50;
+
   DevicePortIo(const DevicePortIo&) = delete;
   DevicePortIo& operator=(const DevicePortIo&) = delete;
 
@@ -69,6 +74,7 @@ class DevicePortIo : public PortIo {
     std::string name;
     std::unique_ptr<SerialDevice> device;  // null while closed
     bool receiver_seen_empty = false;      // by the status read just before
+    bool cts_seen_down = false;            // by the last modem status read
     UartRegisterFile registers;
     PortError error;
     std::string error_detail;
@@ -76,6 +82,9 @@ class DevicePortIo : public PortIo {
   };
 
   Port* PortAt(std::uint16_t address, int* offset);
+  // The status registers as a 16550 builds them, from what the device knows.
+  static std::uint8_t LineStatusFrom(const QueueFacts& queues);
+  static std::uint8_t ModemStatusFrom(const ModemLines& lines);
   bool Open(Port& port);
   void WentAway(Port& port);
 

@@ -143,7 +143,9 @@ TEST(Rfc2217DeviceTest, TakesALineOnceEverySettingIsConfirmed) {
   ASSERT_NE(opened.device, nullptr) << opened.why.detail;
   opened.device->ApplyLineSettings(Line9600(), 0);
   EXPECT_FALSE(opened.device->gone()) << opened.device->gone_detail();
-  EXPECT_EQ(opened.device->ModemStatus() & uart::kClearToSend, uart::kClearToSend);
+  const ModemLines lines = opened.device->ReadModemLines(0);
+  EXPECT_TRUE(lines.present);
+  EXPECT_TRUE(lines.clear_to_send);
 }
 
 TEST(Rfc2217DeviceTest, AServerThatAnswersOneSettingTwiceHasNotConfirmedTheOthers) {
@@ -192,7 +194,9 @@ TEST(Rfc2217DeviceTest, ModemLinesCountWhereTheServerHasThem) {
     Opened opened = Open(server);
     ASSERT_NE(opened.device, nullptr);
     opened.device->ApplyLineSettings(Line9600(), 0);
-    EXPECT_EQ(opened.device->ModemStatus() & uart::kClearToSend, 0);
+    const ModemLines lines = opened.device->ReadModemLines(0);
+    EXPECT_TRUE(lines.present);
+    EXPECT_FALSE(lines.clear_to_send);
   }
   // Asks back about DTR and reports every line down: a pseudo-terminal
   // behind the server, whose unit counts as ready.
@@ -203,7 +207,7 @@ TEST(Rfc2217DeviceTest, ModemLinesCountWhereTheServerHasThem) {
     ASSERT_NE(opened.device, nullptr);
     opened.device->ApplyLineSettings(Line9600(), 0);
     EXPECT_FALSE(opened.device->gone()) << opened.device->gone_detail();
-    EXPECT_EQ(opened.device->ModemStatus(), uart::kModemLinesAssumedUp);
+    EXPECT_FALSE(opened.device->ReadModemLines(0).present);
   }
   // Asks back about DTR but reports carrier up: it has modem lines, and its
   // CTS, down, counts.
@@ -214,7 +218,9 @@ TEST(Rfc2217DeviceTest, ModemLinesCountWhereTheServerHasThem) {
     Opened opened = Open(server);
     ASSERT_NE(opened.device, nullptr);
     opened.device->ApplyLineSettings(Line9600(), 0);
-    EXPECT_EQ(opened.device->ModemStatus() & uart::kClearToSend, 0);
+    const ModemLines lines = opened.device->ReadModemLines(0);
+    EXPECT_TRUE(lines.present);
+    EXPECT_FALSE(lines.clear_to_send);
   }
 }
 
@@ -225,9 +231,11 @@ TEST(RawTcpDeviceTest, PassesBytesAsTheyAreAndTakesATelnetServerForAMixUp) {
     device->TransmitByte(kIac);
     EXPECT_EQ(server->sent, Bytes{kIac}) << "a raw server gets 0xFF as it is, not doubled";
     server->to_client = {'A'};
-    EXPECT_EQ(device->LineStatus(true) & uart::kDataReady, uart::kDataReady);
+    const QueueFacts queues = device->ReadQueues(50);
+    EXPECT_TRUE(queues.byte_waiting);
+    EXPECT_TRUE(queues.output_drained);
     EXPECT_EQ(device->ReceiveByte(), 'A');
-    EXPECT_EQ(device->ModemStatus(), uart::kModemLinesAssumedUp);
+    EXPECT_FALSE(device->ReadModemLines(0).present);
   }
   {
     auto server = std::make_shared<Server>();
