@@ -38,6 +38,8 @@ struct RunResult {
   // where the code does not say it (a serial server's refusal).
   int system_code = 0;
   std::string detail;
+  // What a serial server on the network did wrong, for the front end to word.
+  ServerFault server{};
   // A serial server of the other kind than its name says, and the bytes it
   // was sent and sent back before that was found.
   ServerMixUp mix_up = ServerMixUp::kNone;

@@ -64,7 +64,8 @@ class RawTcpDevice final : public SerialDevice, private ServerLink::Owner {
   }
 
   void LinkGone(int code, bool closed_by_server) override {
-    Gone(code, closed_by_server ? "the server closed the connection" : "the connection broke");
+    Gone(code, closed_by_server ? ServerFault::Kind::kClosedByServer
+                                : ServerFault::Kind::kConnectionBroke);
   }
 
   // A Telnet server opens with its option negotiation, IAC and a verb, before
@@ -78,7 +79,7 @@ class RawTcpDevice final : public SerialDevice, private ServerLink::Owner {
     if (start_[0] == telnet::kIac && (verb == telnet::kWill || verb == telnet::kWont ||
                                       verb == telnet::kDo || verb == telnet::kDont ||
                                       verb == telnet::kSb)) {
-      Gone(0, std::string(), ServerMixUp::kTelnetServer);
+      Gone(0, ServerFault{}, ServerMixUp::kTelnetServer);
     }
   }
 

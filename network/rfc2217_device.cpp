@@ -25,8 +25,6 @@ constexpr int kDtrAnswerMs = 500;
 // take about 2 ms at 9600 baud.
 constexpr int kRestOfAnswersMs = 200;
 
-std::string Seconds() { return std::to_string(UartDriver::kTimeLimitMs / 1000) + " s"; }
-
 class Rfc2217Device final : public SerialDevice,
                             private ServerLink::Owner,
                             private telnet::Handler {
@@ -64,7 +62,8 @@ class Rfc2217Device final : public SerialDevice,
       return false;
     }
     if (gone()) {
-      *why = DeviceError{PortError{PortProblem::kOther, gone_code()}, gone_detail()};
+      *why = gone_why();
+      why->error = PortError{PortProblem::kOther, gone_code()};
       return false;
     }
     if (raw() || (!answered && !telnet_seen_)) {
@@ -80,15 +79,12 @@ class Rfc2217Device final : public SerialDevice,
       return false;
     }
     if (!answered || Refused()) {
-      const std::string what =
-          options_.refused(Side::kUs, telnet::kComPortOption)
-              ? "it does not take RFC 2217's COM-PORT-OPTION, so the line cannot be set from "
-                "here (a server that sets up the line itself is reached with socket://)"
-              : "it will not pass every byte unchanged (Telnet's BINARY option was refused)";
       why->error = PortError{PortProblem::kOther, 0};
-      why->detail = answered ? what
-                             : "it did not answer Telnet's option negotiation within " +
-                                   Seconds() + ": is it an RFC 2217 server?";
+      why->server.kind = !answered ? ServerFault::Kind::kNegotiationUnanswered
+                         : options_.refused(Side::kUs, telnet::kComPortOption)
+                             ? ServerFault::Kind::kNoComPortOption
+                             : ServerFault::Kind::kNoBinary;
+      why->server.seconds = UartDriver::kTimeLimitMs / 1000;
       return false;
     }
     Command(cpo::kSetModemStateMask, {0xFF});
@@ -122,15 +118,22 @@ class Rfc2217Device final : public SerialDevice,
       if (StopAsked(stop_)) {
         Gone(0);  // the run is to end: the next byte finds the port gone
       } else if (!gone()) {
-        Gone(0, "it did not confirm the line settings (" + Describe(asked) + ") within " +
-                    Seconds());
+        ServerFault fault;
+        fault.kind = ServerFault::Kind::kLineUnconfirmed;
+        fault.asked = asked.Line();
+        fault.seconds = UartDriver::kTimeLimitMs / 1000;
+        Gone(0, fault);
       }
       return;
     }
     // A server that keeps the question to itself has no modem lines either.
     link_.WaitUntil([&] { return dtr_known_; }, kDtrAnswerMs, stop_);
     if (!confirmed_.SameLine(asked)) {
-      Gone(0, "it keeps the line at " + Describe(confirmed_) + " instead of " + Describe(asked));
+      ServerFault fault;
+      fault.kind = ServerFault::Kind::kLineKept;
+      fault.asked = asked.Line();
+      fault.kept = confirmed_.Line();
+      Gone(0, fault);
     }
   }
 
@@ -209,7 +212,8 @@ class Rfc2217Device final : public SerialDevice,
   }
 
   void LinkGone(int code, bool closed_by_server) override {
-    Gone(code, closed_by_server ? "the server closed the connection" : "the connection broke");
+    Gone(code, closed_by_server ? ServerFault::Kind::kClosedByServer
+                                : ServerFault::Kind::kConnectionBroke);
   }
 
   void Data(std::uint8_t byte) override {
@@ -227,28 +231,9 @@ class Rfc2217Device final : public SerialDevice,
   void Subnegotiation(std::uint8_t option, const std::vector<std::uint8_t>& payload) override {
     telnet_seen_ = true;
     if (option != telnet::kComPortOption || payload.size() < 2) return;
-    const std::uint8_t command = payload[0];
+    if (confirmed_.Take(payload)) return;
     const std::uint8_t value = payload[1];
-    switch (command) {
-      case cpo::kServerOffset + cpo::kSetBaudRate:
-        if (payload.size() < 5) return;
-        confirmed_.baud = static_cast<std::uint32_t>(payload[1]) << 24 |
-                          static_cast<std::uint32_t>(payload[2]) << 16 |
-                          static_cast<std::uint32_t>(payload[3]) << 8 | payload[4];
-        confirmed_.answered |= Rfc2217Settings::kBaud;
-        break;
-      case cpo::kServerOffset + cpo::kSetDataSize:
-        confirmed_.data_size = value;
-        confirmed_.answered |= Rfc2217Settings::kDataSize;
-        break;
-      case cpo::kServerOffset + cpo::kSetParity:
-        confirmed_.parity = value;
-        confirmed_.answered |= Rfc2217Settings::kParity;
-        break;
-      case cpo::kServerOffset + cpo::kSetStopSize:
-        confirmed_.stop_size = value;
-        confirmed_.answered |= Rfc2217Settings::kStopSize;
-        break;
+    switch (payload[0]) {
       case cpo::kServerOffset + cpo::kSetControl:
         if (value == cpo::kDtrOn || value == cpo::kDtrOff) {
           if (!dtr_known_) dtr_state_told_ = true;

@@ -15,25 +15,24 @@ std::uint8_t ParityCode(Parity parity) {
   return cpo::kParityNone;
 }
 
-const char* ParityName(std::uint8_t code) {
-  switch (code) {
-    case cpo::kParityNone: return "no parity";
-    case cpo::kParityOdd: return "odd parity";
-    case cpo::kParityEven: return "even parity";
-    case cpo::kParityMark: return "mark parity";
-    case cpo::kParitySpace: return "space parity";
-    default: return "an unknown parity";
-  }
-}
-
 }  // namespace
 
-std::string Describe(const Rfc2217Settings& settings) {
-  const char* stops = settings.stop_size == cpo::kTwoStopBits           ? "2 stop bits"
-                      : settings.stop_size == cpo::kOneAndAHalfStopBits ? "1.5 stop bits"
-                                                                        : "1 stop bit";
-  return std::to_string(settings.baud) + " baud, " + std::to_string(settings.data_size) +
-         " data bits, " + ParityName(settings.parity) + ", " + stops;
+ServerLine Rfc2217Settings::Line() const {
+  ServerLine line;
+  line.baud = baud;
+  line.data_bits = data_size;
+  switch (parity) {
+    case cpo::kParityNone: line.parity = ServerLine::Parity::kNone; break;
+    case cpo::kParityOdd: line.parity = ServerLine::Parity::kOdd; break;
+    case cpo::kParityEven: line.parity = ServerLine::Parity::kEven; break;
+    case cpo::kParityMark: line.parity = ServerLine::Parity::kMark; break;
+    case cpo::kParitySpace: line.parity = ServerLine::Parity::kSpace; break;
+    default: line.parity = ServerLine::Parity::kUnknown; break;
+  }
+  line.stop = stop_size == cpo::kTwoStopBits           ? ServerLine::Stop::kTwo
+              : stop_size == cpo::kOneAndAHalfStopBits ? ServerLine::Stop::kOneAndAHalf
+                                                       : ServerLine::Stop::kOne;
+  return line;
 }
 
 Rfc2217Settings Rfc2217Settings::For(const LineSettings& line) {
@@ -45,4 +44,32 @@ Rfc2217Settings Rfc2217Settings::For(const LineSettings& line) {
                     : line.data_bits == 5 ? cpo::kOneAndAHalfStopBits
                                           : cpo::kTwoStopBits;
   return asked;
+}
+
+bool Rfc2217Settings::Take(const std::vector<std::uint8_t>& payload) {
+  if (payload.size() < 2) return false;
+  const std::uint8_t value = payload[1];
+  switch (payload[0]) {
+    case cpo::kServerOffset + cpo::kSetBaudRate:
+      if (payload.size() < 5) return true;
+      baud = static_cast<std::uint32_t>(payload[1]) << 24 |
+             static_cast<std::uint32_t>(payload[2]) << 16 |
+             static_cast<std::uint32_t>(payload[3]) << 8 | payload[4];
+      answered |= kBaud;
+      return true;
+    case cpo::kServerOffset + cpo::kSetDataSize:
+      data_size = value;
+      answered |= kDataSize;
+      return true;
+    case cpo::kServerOffset + cpo::kSetParity:
+      parity = value;
+      answered |= kParity;
+      return true;
+    case cpo::kServerOffset + cpo::kSetStopSize:
+      stop_size = value;
+      answered |= kStopSize;
+      return true;
+    default:
+      return false;
+  }
 }

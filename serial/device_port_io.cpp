@@ -37,15 +37,13 @@ bool DevicePortIo::Open(Port& port) {
     // An adapter pulled out stays reported as such until the port opens again.
     if (port.error.problem != PortProblem::kWentAway) {
       port.error = why.error;
-      port.error_detail = why.detail;
-      port.mix_up = why;
+      port.why = why;
     }
     return false;
   }
   port.device = std::move(device);
   port.error = PortError{};
-  port.error_detail.clear();
-  port.mix_up = DeviceError{};
+  port.why = DeviceError{};
   port.receiver_seen_empty = false;
   port.cts_seen_down = false;
   // Opened halfway through programming the divisor: the line settings follow
@@ -58,8 +56,7 @@ bool DevicePortIo::Open(Port& port) {
   // keeps other settings): the port is then not there.
   if (port.device->gone()) {
     port.error = PortError{PortProblem::kOther, port.device->gone_code()};
-    port.error_detail = port.device->gone_detail();
-    port.mix_up.mix_up = port.device->gone_mix_up();
+    port.why = port.device->gone_why();
     port.device.reset();
     return false;
   }
@@ -69,9 +66,7 @@ bool DevicePortIo::Open(Port& port) {
 // The port is closed so that the next attempt opens it afresh.
 void DevicePortIo::WentAway(Port& port) {
   port.error = PortError{PortProblem::kWentAway, port.device->gone_code()};
-  port.error_detail = port.device->gone_detail();
-  port.mix_up = DeviceError{};
-  port.mix_up.mix_up = port.device->gone_mix_up();
+  port.why = port.device->gone_why();
   port.device.reset();
 }
 
@@ -188,7 +183,7 @@ std::vector<StaleLock> DevicePortIo::TakeRemovedLocks() {
 
 std::string DevicePortIo::LastErrorDetail(std::uint16_t base) const {
   for (const Port& port : ports_) {
-    if (port.base == base) return port.error_detail;
+    if (port.base == base) return port.why.detail;
   }
   return std::string();
 }
@@ -199,8 +194,7 @@ void DevicePortIo::LeadTo(std::uint16_t base, const std::string& device) {
     port.device.reset();
     port.name = device;
     port.error = PortError{};
-    port.error_detail.clear();
-    port.mix_up = DeviceError{};
+    port.why = DeviceError{};
     port.receiver_seen_empty = false;
   }
 }
@@ -208,9 +202,8 @@ void DevicePortIo::LeadTo(std::uint16_t base, const std::string& device) {
 DeviceError DevicePortIo::LastDeviceError(std::uint16_t base) const {
   for (const Port& port : ports_) {
     if (port.base != base) continue;
-    DeviceError why = port.mix_up;
+    DeviceError why = port.why;
     why.error = port.error;
-    why.detail = port.error_detail;
     return why;
   }
   return DeviceError{PortError{PortProblem::kNoSuchPort, 0}, std::string()};

@@ -56,7 +56,7 @@ class DevicePortIo : public PortIo {
   // programmed. A base it does not play is left alone.
   void LeadTo(std::uint16_t base, const std::string& device);
   // All that is known of why the port was last found missing: the error, the
-  // detail, and a serial server's mix-up.
+  // detail, and a serial server's fault or mix-up.
   DeviceError LastDeviceError(std::uint16_t base) const;
 
  protected:
@@ -77,8 +77,7 @@ class DevicePortIo : public PortIo {
     bool cts_seen_down = false;            // by the last modem status read
     UartRegisterFile registers;
     PortError error;
-    std::string error_detail;
-    DeviceError mix_up;  // its mix-up and byte counts only
+    DeviceError why;  // all else known of why it was last found missing
   };
 
   Port* PortAt(std::uint16_t address, int* offset);

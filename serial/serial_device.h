@@ -58,25 +58,26 @@ class SerialDevice {
   virtual void Clear(bool receiver, bool transmitter) = 0;
 
   bool gone() const { return gone_; }
-  int gone_code() const { return gone_code_; }
-  // What happened, where the system's code does not say it.
-  const std::string& gone_detail() const { return gone_detail_; }
-  // A serial server found to be of the other kind than its name says.
-  ServerMixUp gone_mix_up() const { return gone_mix_up_; }
+  int gone_code() const { return gone_why_.error.system_code; }
+  // Why, where the system's code does not say it: a serial server's fault,
+  // or that it is of the other kind than its name says.
+  const DeviceError& gone_why() const { return gone_why_; }
 
  protected:
-  void Gone(int code, const std::string& detail = std::string(),
-            ServerMixUp mix_up = ServerMixUp::kNone) {
+  void Gone(int code, ServerFault::Kind fault = ServerFault::Kind::kNone) {
+    ServerFault server;
+    server.kind = fault;
+    Gone(code, server);
+  }
+  void Gone(int code, const ServerFault& server, ServerMixUp mix_up = ServerMixUp::kNone) {
     if (gone_) return;  // the first reason is the one that counts
     gone_ = true;
-    gone_code_ = code;
-    gone_detail_ = detail;
-    gone_mix_up_ = mix_up;
+    gone_why_.error.system_code = code;
+    gone_why_.server = server;
+    gone_why_.mix_up = mix_up;
   }
 
  private:
   bool gone_ = false;
-  int gone_code_ = 0;
-  std::string gone_detail_;
-  ServerMixUp gone_mix_up_ = ServerMixUp::kNone;
+  DeviceError gone_why_;
 };

@@ -8,7 +8,10 @@
 
 namespace {
 
-const std::string kTimeLimit = std::to_string(UartDriver::kTimeLimitMs / 1000) + " s";
+// Every wait's length as the person reads it.
+std::string Seconds(int seconds) { return std::to_string(seconds) + " s"; }
+
+const std::string kTimeLimit = Seconds(UartDriver::kTimeLimitMs / 1000);
 const std::string kCheckTheUnit = "Check the cable and the unit's power, then try again.";
 const std::string kCheckTheServer =
     "Check the serial server and its line to the unit, the cable and the unit's power, then try "
@@ -25,6 +28,67 @@ std::string PortsHere() {
 // Ends with a full stop unless it already ends as a sentence does.
 std::string Sentence(const std::string& text) {
   return !text.empty() && (text.back() == '.' || text.back() == '?') ? text : text + ".";
+}
+
+// "9600 baud, 8 data bits, no parity, 1 stop bit".
+std::string LineText(const ServerLine& line) {
+  const char* parity = "no parity";
+  switch (line.parity) {
+    case ServerLine::Parity::kOdd: parity = "odd parity"; break;
+    case ServerLine::Parity::kEven: parity = "even parity"; break;
+    case ServerLine::Parity::kMark: parity = "mark parity"; break;
+    case ServerLine::Parity::kSpace: parity = "space parity"; break;
+    case ServerLine::Parity::kUnknown: parity = "an unknown parity"; break;
+    case ServerLine::Parity::kNone: break;
+  }
+  const char* stops = line.stop == ServerLine::Stop::kTwo           ? "2 stop bits"
+                      : line.stop == ServerLine::Stop::kOneAndAHalf ? "1.5 stop bits"
+                                                                    : "1 stop bit";
+  return std::to_string(line.baud) + " baud, " + std::to_string(line.data_bits) + " data bits, " +
+         parity + ", " + stops;
+}
+
+// What a serial server did, as a clause after "could not be used: " or
+// before " during the run"; a port that went with no fault named lost its
+// connection.
+std::string ServerFaultText(const ServerFault& fault, bool went_away) {
+  using Kind = ServerFault::Kind;
+  switch (fault.kind) {
+    case Kind::kConnectionRefused:
+      return "the connection was refused: is the serial server running, and is that its port?";
+    case Kind::kNoAnswer:
+      return "nothing answered there within " + Seconds(fault.seconds) +
+             ": is the address right, and the server on the network?";
+    case Kind::kUnreachable:
+      return "it could not be reached";
+    case Kind::kNetworkUnusable:
+      return "the network could not be used";
+    case Kind::kLookupTimedOut:
+      return "the name lookup of " + fault.host + " did not end within " + Seconds(fault.seconds);
+    case Kind::kUnknownHost:
+      return fault.host + " is not a known host (" + fault.resolver_text + ")";
+    case Kind::kClosedByServer:
+      return "the server closed the connection";
+    case Kind::kConnectionBroke:
+      return "the connection broke";
+    case Kind::kNoComPortOption:
+      return "it does not take RFC 2217's COM-PORT-OPTION, so the line cannot be set from here "
+             "(a server that sets up the line itself is reached with socket://)";
+    case Kind::kNoBinary:
+      return "it will not pass every byte unchanged (Telnet's BINARY option was refused)";
+    case Kind::kNegotiationUnanswered:
+      return "it did not answer Telnet's option negotiation within " + Seconds(fault.seconds) +
+             ": is it an RFC 2217 server?";
+    case Kind::kLineUnconfirmed:
+      return "it did not confirm the line settings (" + LineText(fault.asked) + ") within " +
+             Seconds(fault.seconds);
+    case Kind::kLineKept:
+      return "it keeps the line at " + LineText(fault.kept) + " instead of " +
+             LineText(fault.asked);
+    case Kind::kNone:
+      break;
+  }
+  return went_away ? "the connection broke" : "it could not be reached";
 }
 
 // A serial server reached under the other kind's name, and the name to use.
@@ -62,12 +126,14 @@ std::string PortText(const std::string& port, const std::string& device, const R
       result.system_code != 0 ? " (" + SystemErrorText(result.system_code) + ")" : "";
   if (result.mix_up != ServerMixUp::kNone) return MixUpText(port, result, place);
   if (IsNetworkName(port)) {
-    if (result.outcome == RunOutcome::kPortWentAway) {
-      return port + ": " + (result.detail.empty() ? "the connection broke" : result.detail) +
-             " during the run, at " + place + why + ". Nothing more was sent.";
+    const bool went_away = result.outcome == RunOutcome::kPortWentAway;
+    const std::string what = result.server.kind == ServerFault::Kind::kNone && !result.detail.empty()
+                                 ? result.detail
+                                 : ServerFaultText(result.server, went_away);
+    if (went_away) {
+      return port + ": " + what + " during the run, at " + place + why + ". Nothing more was sent.";
     }
-    return Sentence(port + " could not be used: " +
-                    (result.detail.empty() ? "it could not be reached" : result.detail) + why);
+    return Sentence(port + " could not be used: " + what + why);
   }
   if (result.outcome == RunOutcome::kPortInUse) {
     // The detail names the holder; the system's code then says nothing more.

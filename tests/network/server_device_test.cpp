@@ -140,9 +140,9 @@ TEST(Rfc2217DeviceTest, TakesALineOnceEverySettingIsConfirmed) {
   auto server = std::make_shared<Server>();
   server->modem_state = uart::kClearToSend | uart::kDataSetReady;
   Opened opened = Open(server);
-  ASSERT_NE(opened.device, nullptr) << opened.why.detail;
+  ASSERT_NE(opened.device, nullptr) << static_cast<int>(opened.why.server.kind);
   opened.device->ApplyLineSettings(Line9600(), 0);
-  EXPECT_FALSE(opened.device->gone()) << opened.device->gone_detail();
+  EXPECT_FALSE(opened.device->gone());
   const ModemLines lines = opened.device->ReadModemLines(0);
   EXPECT_TRUE(lines.present);
   EXPECT_TRUE(lines.clear_to_send);
@@ -153,11 +153,13 @@ TEST(Rfc2217DeviceTest, AServerThatAnswersOneSettingTwiceHasNotConfirmedTheOther
   server->baud_twice = true;
   server->confirm_data_size = false;
   Opened opened = Open(server);
-  ASSERT_NE(opened.device, nullptr) << opened.why.detail;
+  ASSERT_NE(opened.device, nullptr) << static_cast<int>(opened.why.server.kind);
   opened.device->ApplyLineSettings(Line9600(), 0);
   ASSERT_TRUE(opened.device->gone());
-  EXPECT_NE(opened.device->gone_detail().find("did not confirm"), std::string::npos)
-      << opened.device->gone_detail();
+  const ServerFault& fault = opened.device->gone_why().server;
+  EXPECT_EQ(fault.kind, ServerFault::Kind::kLineUnconfirmed);
+  EXPECT_EQ(fault.asked.baud, 9600u);
+  EXPECT_EQ(fault.asked.data_bits, 8);
 }
 
 TEST(Rfc2217DeviceTest, AServerThatTurnsBinaryOffAfterAgreeingHasRefusedIt) {
@@ -165,7 +167,7 @@ TEST(Rfc2217DeviceTest, AServerThatTurnsBinaryOffAfterAgreeingHasRefusedIt) {
   AppendNegotiation(kWont, kBinary, &server->after_agreeing);
   Opened opened = Open(server);
   EXPECT_EQ(opened.device, nullptr);
-  EXPECT_NE(opened.why.detail.find("BINARY"), std::string::npos) << opened.why.detail;
+  EXPECT_EQ(opened.why.server.kind, ServerFault::Kind::kNoBinary);
   // The refusal acknowledged once, and nothing asked again.
   EXPECT_EQ(server->negotiations_seen, 4);
 }
@@ -177,7 +179,7 @@ TEST(Rfc2217DeviceTest, AServerThatAnswersEveryAnswerStartsNoLoop) {
   AppendNegotiation(kWill, kEcho, &server->to_client);
   AppendNegotiation(kDo, 24, &server->to_client);
   Opened opened = Open(server);
-  ASSERT_NE(opened.device, nullptr) << opened.why.detail;
+  ASSERT_NE(opened.device, nullptr) << static_cast<int>(opened.why.server.kind);
   const int after_open = server->negotiations_seen;
   for (int i = 0; i < 20; ++i) opened.device->Check();
   // Our three asks and one answer to each of the server's two offers.
@@ -206,7 +208,7 @@ TEST(Rfc2217DeviceTest, ModemLinesCountWhereTheServerHasThem) {
     Opened opened = Open(server);
     ASSERT_NE(opened.device, nullptr);
     opened.device->ApplyLineSettings(Line9600(), 0);
-    EXPECT_FALSE(opened.device->gone()) << opened.device->gone_detail();
+    EXPECT_FALSE(opened.device->gone());
     EXPECT_FALSE(opened.device->ReadModemLines(0).present);
   }
   // Asks back about DTR but reports carrier up: it has modem lines, and its
@@ -242,7 +244,7 @@ TEST(RawTcpDeviceTest, PassesBytesAsTheyAreAndTakesATelnetServerForAMixUp) {
     auto device = MakeRawTcpDevice(std::make_unique<ScriptedChannel>(server));
     AppendNegotiation(kDo, kBinary, &server->to_client);
     EXPECT_FALSE(device->Check());
-    EXPECT_EQ(device->gone_mix_up(), ServerMixUp::kTelnetServer);
+    EXPECT_EQ(device->gone_why().mix_up, ServerMixUp::kTelnetServer);
   }
 }
 

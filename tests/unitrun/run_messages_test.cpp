@@ -102,6 +102,32 @@ TEST(RunMessagesTest, AServerOfTheOtherKindIsNamedForWhatItIsWithTheNameToUse) {
                    "serial server"));
 }
 
+// The serial server's faults come as kinds and values; the lines it was
+// asked for and keeps are worded here, a code it made up among them.
+TEST(RunMessagesTest, AServerFaultIsWordedWithTheLinesAndTheWait) {
+  const std::string port = "rfc2217://box:3001";
+  RunResult kept = Ended(RunOutcome::kPortFailed, RunPhase::kBlank, 0);
+  kept.server.kind = ServerFault::Kind::kLineKept;
+  kept.server.asked = ServerLine{9600, 8, ServerLine::Parity::kNone, ServerLine::Stop::kOne};
+  kept.server.kept = ServerLine{4800, 7, ServerLine::Parity::kUnknown, ServerLine::Stop::kTwo};
+  EXPECT_EQ(OutcomeText(port, port, kept, 61),
+            port + " could not be used: it keeps the line at 4800 baud, 7 data bits, an unknown "
+                   "parity, 2 stop bits instead of 9600 baud, 8 data bits, no parity, 1 stop bit.");
+
+  RunResult unconfirmed = Ended(RunOutcome::kPortFailed, RunPhase::kBlank, 0);
+  unconfirmed.server.kind = ServerFault::Kind::kLineUnconfirmed;
+  unconfirmed.server.asked = ServerLine{9600, 5, ServerLine::Parity::kMark,
+                                        ServerLine::Stop::kOneAndAHalf};
+  unconfirmed.server.seconds = 3;
+  EXPECT_TRUE(Has(OutcomeText(port, port, unconfirmed, 61),
+                  "(9600 baud, 5 data bits, mark parity, 1.5 stop bits) within 3 s."));
+
+  // Gone during the run with nothing more known: the connection broke.
+  const std::string broke =
+      OutcomeText(port, port, Ended(RunOutcome::kPortWentAway, RunPhase::kMessage, 2), 9);
+  EXPECT_TRUE(Has(broke, port + ": the connection broke during the run, at byte 3")) << broke;
+}
+
 TEST(RunMessagesTest, AStopSaysWhetherTheByteItEndedAtWentOut) {
   RunResult stopped = Ended(RunOutcome::kStopped, RunPhase::kMessage, 4);
   EXPECT_EQ(OutcomeText("COM3", "COM3", stopped, 14),
