@@ -45,6 +45,7 @@ struct ServerLine {
 struct ServerFault {
   enum class Kind {
     kNone,
+    kBadAddress,             // the port's name is no address a server can have
     kConnectionRefused,      // nobody takes connections at that port
     kNoAnswer,               // nothing answered within seconds
     kUnreachable,            // it could not be reached; the system's code says why

@@ -51,9 +51,15 @@ std::string LineText(const ServerLine& line) {
 // What a serial server did, as a clause after "could not be used: " or
 // before " during the run"; a port that went with no fault named lost its
 // connection.
-std::string ServerFaultText(const ServerFault& fault, bool went_away) {
+std::string ServerFaultText(const std::string& port, const ServerFault& fault, bool went_away) {
   using Kind = ServerFault::Kind;
   switch (fault.kind) {
+    case Kind::kBadAddress: {
+      NetworkAddress unused;
+      AddressFault address;
+      ParseNetworkAddress(port, &unused, &address);
+      return AddressFaultText(port, address);
+    }
     case Kind::kConnectionRefused:
       return "the connection was refused: is the serial server running, and is that its port?";
     case Kind::kNoAnswer:
@@ -95,9 +101,7 @@ std::string ServerFaultText(const ServerFault& fault, bool went_away) {
 std::string MixUpText(const std::string& port, const RunResult& result,
                       const std::string& place) {
   NetworkAddress address;
-  std::string unused;
-  const std::string server =
-      ParseNetworkAddress(port, &address, &unused) ? address.Name() : "HOST:PORT";
+  const std::string server = ParseNetworkAddress(port, &address) ? address.Name() : "HOST:PORT";
   const std::string sent = std::to_string(result.mix_up_bytes_sent);
   switch (result.mix_up) {
     case ServerMixUp::kNoTelnet:
@@ -129,7 +133,7 @@ std::string PortText(const std::string& port, const std::string& device, const R
     const bool went_away = result.outcome == RunOutcome::kPortWentAway;
     const std::string what = result.server.kind == ServerFault::Kind::kNone && !result.detail.empty()
                                  ? result.detail
-                                 : ServerFaultText(result.server, went_away);
+                                 : ServerFaultText(port, result.server, went_away);
     if (went_away) {
       return port + ": " + what + " during the run, at " + place + why + ". Nothing more was sent.";
     }
@@ -214,4 +218,27 @@ std::string OutcomeText(const std::string& port, const std::string& device,
 std::string StaleLockText(const StaleLock& lock) {
   return "removed the stale lock " + lock.path + " of pid " + std::to_string(lock.pid) +
          ", which no longer runs";
+}
+
+std::string AddressFaultText(const std::string& name, const AddressFault& fault) {
+  const std::string quoted = "'" + name + "'";
+  switch (fault.kind) {
+    case AddressFault::Kind::kNoPortNumber:
+      return quoted + " has no port number: write HOST:PORT, such as " +
+             name.substr(0, name.find("://") + 3) + "192.168.1.20:3001";
+    case AddressFault::Kind::kBadIpv6:
+      return quoted + ": an IPv6 address goes in brackets, such as [2001:db8::20]:3001";
+    case AddressFault::Kind::kBadHost:
+      return quoted + ": '" + fault.host + "' is no host name or address" +
+             (fault.host.find(':') != std::string::npos ? " (an IPv6 address goes in brackets)"
+                                                        : "");
+    case AddressFault::Kind::kNoHost:
+      return quoted + " names no host";
+    case AddressFault::Kind::kBadPortNumber:
+      return quoted + ": the port number must be from 1 to 65535, not '" + fault.port + "'";
+    case AddressFault::Kind::kUnknownScheme:
+    case AddressFault::Kind::kNone:
+      break;
+  }
+  return quoted + ": a network port is socket://HOST:PORT or rfc2217://HOST:PORT";
 }

@@ -128,6 +128,29 @@ TEST(RunMessagesTest, AServerFaultIsWordedWithTheLinesAndTheWait) {
   EXPECT_TRUE(Has(broke, port + ": the connection broke during the run, at byte 3")) << broke;
 }
 
+TEST(RunMessagesTest, AMalformedAddressIsRefusedSayingWhatAndHowToWriteIt) {
+  const struct {
+    std::string name;
+    std::string says;
+  } cases[] = {
+      {"rfc2217://host", "'rfc2217://host' has no port number: write HOST:PORT, such as "
+                         "rfc2217://192.168.1.20:3001"},
+      {"socket://host:0", "'socket://host:0': the port number must be from 1 to 65535, not '0'"},
+      {"rfc2217://::1:3001", "'rfc2217://::1:3001': '::1' is no host name or address (an IPv6 "
+                             "address goes in brackets)"},
+      {"rfc2217://[]:3001", "an IPv6 address goes in brackets, such as [2001:db8::20]:3001"},
+      {"socket://:3001", "'socket://:3001' names no host"},
+      {"ftp://host:21", "'ftp://host:21': a network port is socket://HOST:PORT or "
+                        "rfc2217://HOST:PORT"},
+  };
+  for (const auto& c : cases) {
+    NetworkAddress address;
+    AddressFault fault;
+    ASSERT_FALSE(ParseNetworkAddress(c.name, &address, &fault)) << c.name;
+    EXPECT_TRUE(Has(AddressFaultText(c.name, fault), c.says)) << AddressFaultText(c.name, fault);
+  }
+}
+
 TEST(RunMessagesTest, AStopSaysWhetherTheByteItEndedAtWentOut) {
   RunResult stopped = Ended(RunOutcome::kStopped, RunPhase::kMessage, 4);
   EXPECT_EQ(OutcomeText("COM3", "COM3", stopped, 14),
