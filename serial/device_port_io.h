@@ -45,7 +45,7 @@ class DevicePortIo : public PortIo {
   PortError LastError(std::uint16_t base) const final;
 
   // What the device said of why it went, where the system's code does not
-  // say it (a serial server's refusal); empty otherwise.
+  // say it (the program holding the line); empty otherwise.
   std::string LastErrorDetail(std::uint16_t base) const;
 
   // The stale locks removed while opening ports since the last call.
