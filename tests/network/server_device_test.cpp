@@ -175,15 +175,17 @@ TEST(Rfc2217DeviceTest, AServerThatTurnsBinaryOffAfterAgreeingHasRefusedIt) {
 TEST(Rfc2217DeviceTest, AServerThatAnswersEveryAnswerStartsNoLoop) {
   auto server = std::make_shared<Server>();
   server->answers_answers = true;
-  // Options offered and asked for unasked, besides answering ours.
+  // Options offered and asked for unasked, besides answering ours: two
+  // declined, one agreed to.
   AppendNegotiation(kWill, kEcho, &server->to_client);
   AppendNegotiation(kDo, 24, &server->to_client);
+  AppendNegotiation(kWill, kSuppressGoAhead, &server->to_client);
   Opened opened = Open(server);
   ASSERT_NE(opened.device, nullptr) << static_cast<int>(opened.why.server.kind);
   const int after_open = server->negotiations_seen;
   for (int i = 0; i < 20; ++i) opened.device->Check();
-  // Our three asks and one answer to each of the server's two offers.
-  EXPECT_EQ(after_open, 5);
+  // Our three asks and one answer to each of the server's three offers.
+  EXPECT_EQ(after_open, 6);
   EXPECT_EQ(server->negotiations_seen, after_open) << "the client kept answering answers";
   EXPECT_TRUE(server->to_client.empty());
 }
