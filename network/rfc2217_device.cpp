@@ -1,7 +1,6 @@
 #include "network/rfc2217_device.h"
 
 #include <deque>
-#include <string>
 #include <utility>
 #include <vector>
 
