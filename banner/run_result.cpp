@@ -18,6 +18,7 @@ RunResult PortFailure(const DeviceError& why) {
 
 void KeepDeviceError(const DeviceError& why, RunResult* result) {
   result->detail = why.detail;
+  result->server = why.server;
   result->mix_up = why.mix_up;
   result->mix_up_bytes_sent = why.bytes_sent;
   result->mix_up_bytes_back = why.bytes_back;

@@ -35,9 +35,11 @@ struct RunResult {
   bool byte_went_out = false;
   // The system's own error code behind a port outcome (errno, GetLastError);
   // 0 when there is none. And what the port's stand-in said of it in words,
-  // where the code does not say it (a serial server's refusal).
+  // where the code does not say it (the program holding the port).
   int system_code = 0;
   std::string detail;
+  // What a serial server on the network did wrong, for the front end to word.
+  ServerFault server{};
   // A serial server of the other kind than its name says, and the bytes it
   // was sent and sent back before that was found.
   ServerMixUp mix_up = ServerMixUp::kNone;

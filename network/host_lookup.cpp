@@ -57,14 +57,17 @@ std::unique_ptr<HostLookup> HostLookup::Find(const std::string& host, int port, 
   }
   if (!pending->done) {
     pending->abandoned = true;
-    *why = DeviceError{PortError{PortProblem::kOther, 0},
-                       "the name lookup of " + host + " did not end within " +
-                           std::to_string(timeout_ms / 1000) + " s"};
+    why->error = PortError{PortProblem::kOther, 0};
+    why->server.kind = ServerFault::Kind::kLookupTimedOut;
+    why->server.host = host;
+    why->server.seconds = timeout_ms / 1000;
     return nullptr;
   }
   if (pending->status != 0 || pending->addresses == nullptr) {
-    *why = DeviceError{PortError{PortProblem::kOther, 0},
-                       host + " is not a known host (" + gai_strerror(pending->status) + ")"};
+    why->error = PortError{PortProblem::kOther, 0};
+    why->server.kind = ServerFault::Kind::kUnknownHost;
+    why->server.host = host;
+    why->server.resolver_text = gai_strerror(pending->status);
     return nullptr;
   }
   return std::unique_ptr<HostLookup>(new HostLookup(pending->addresses));

@@ -47,7 +47,9 @@ std::string NetworkAddress::Name() const {
 
 bool IsNetworkName(const std::string& name) { return name.find("://") != std::string::npos; }
 
-bool ParseNetworkAddress(const std::string& name, NetworkAddress* address, std::string* error) {
+bool ParseNetworkAddress(const std::string& name, NetworkAddress* address, AddressFault* fault) {
+  AddressFault unused;
+  if (fault == nullptr) fault = &unused;
   NetworkAddress parsed;
   std::string rest;
   bool known = false;
@@ -60,35 +62,35 @@ bool ParseNetworkAddress(const std::string& name, NetworkAddress* address, std::
     }
   }
   if (!known) {
-    *error = "'" + name + "': a network port is socket://HOST:PORT or rfc2217://HOST:PORT";
+    fault->kind = AddressFault::Kind::kUnknownScheme;
     return false;
   }
   const std::size_t colon = rest.rfind(':');
   const std::size_t bracket = rest.rfind(']');
   if (colon == std::string::npos || (bracket != std::string::npos && colon < bracket)) {
-    *error = "'" + name + "' has no port number: write HOST:PORT, such as " +
-             name.substr(0, name.find("://") + 3) + "192.168.1.20:3001";
+    fault->kind = AddressFault::Kind::kNoPortNumber;
     return false;
   }
   std::string host = rest.substr(0, colon);
   const std::string port = rest.substr(colon + 1);
   if (!host.empty() && host.front() == '[') {
     if (host.back() != ']' || !Ipv6Host(host.substr(1, host.size() - 2))) {
-      *error = "'" + name + "': an IPv6 address goes in brackets, such as [2001:db8::20]:3001";
+      fault->kind = AddressFault::Kind::kBadIpv6;
       return false;
     }
     host = host.substr(1, host.size() - 2);
   } else if (!PlainHost(host)) {
-    *error = "'" + name + "': '" + host + "' is no host name or address" +
-             (host.find(':') != std::string::npos ? " (an IPv6 address goes in brackets)" : "");
+    fault->kind = AddressFault::Kind::kBadHost;
+    fault->host = host;
     return false;
   }
   if (host.empty()) {
-    *error = "'" + name + "' names no host";
+    fault->kind = AddressFault::Kind::kNoHost;
     return false;
   }
   if (!AllDigits(port) || port.size() > 5 || std::stoi(port) < 1 || std::stoi(port) > 65535) {
-    *error = "'" + name + "': the port number must be from 1 to 65535, not '" + port + "'";
+    fault->kind = AddressFault::Kind::kBadPortNumber;
+    fault->port = port;
     return false;
   }
   parsed.host = host;

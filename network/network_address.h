@@ -18,5 +18,24 @@ struct NetworkAddress {
 // Whether a port's name is a network address at all (it has a scheme).
 bool IsNetworkName(const std::string& name);
 
-// Reads a network address; on a mistake returns false and says what is wrong.
-bool ParseNetworkAddress(const std::string& name, NetworkAddress* address, std::string* error);
+// What is wrong with a network address, for the front end to word: the
+// part of it at fault where there is one.
+struct AddressFault {
+  enum class Kind {
+    kNone,
+    kUnknownScheme,   // neither socket:// nor rfc2217://
+    kNoPortNumber,    // no :PORT after the host
+    kBadIpv6,         // brackets that hold no IPv6 address, or are not closed
+    kBadHost,         // host is no host name or address
+    kNoHost,          // nothing before :PORT
+    kBadPortNumber,   // port is not from 1 to 65535
+  };
+  Kind kind = Kind::kNone;
+  std::string host;
+  std::string port;
+};
+
+// Reads a network address; on a mistake returns false and says what is
+// wrong in fault, when not null.
+bool ParseNetworkAddress(const std::string& name, NetworkAddress* address,
+                         AddressFault* fault = nullptr);

@@ -10,8 +10,9 @@ NetworkPortIo::NetworkPortIo(std::vector<Line> lines) : DevicePortIo(std::move(l
 std::unique_ptr<SerialDevice> NetworkPortIo::OpenDevice(const std::string& name,
                                                         DeviceError* why) {
   NetworkAddress address;
-  if (!ParseNetworkAddress(name, &address, &why->detail)) {
+  if (!ParseNetworkAddress(name, &address)) {
     why->error = PortError{PortProblem::kNoSuchPort, 0};
+    why->server.kind = ServerFault::Kind::kBadAddress;
     return nullptr;
   }
   return OpenNetworkDevice(address, why, &stop_);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "network/byte_channel.h"
 #include "serial/port_error.h"
 
 // The system's sockets made ready for use, once for the process; false when
@@ -22,7 +23,7 @@ inline bool StopAsked(const StopCheck* stop) { return stop != nullptr && *stop &
 constexpr int kStopPollMs = 50;
 
 // A TCP connection to a serial server. Each system has its file.
-class TcpConnection {
+class TcpConnection final : public ByteChannel {
  public:
   // Looks the host up and connects within timeout_ms, with Nagle's delay off
   // so that each byte leaves at once. Null, with why in error, when it
@@ -32,21 +33,14 @@ class TcpConnection {
   static std::unique_ptr<TcpConnection> Open(const std::string& host, int port, int timeout_ms,
                                              DeviceError* why, const StopCheck* stop = nullptr);
 
-  ~TcpConnection();
+  ~TcpConnection() override;
   TcpConnection(const TcpConnection&) = delete;
   TcpConnection& operator=(const TcpConnection&) = delete;
 
-  // Sends every byte; false once the connection is gone.
-  bool Send(const std::uint8_t* bytes, std::size_t count);
-
-  // What has arrived, up to size bytes, waiting up to wait_ms for the first
-  // of them: the count, 0 when nothing came, -1 once the connection is gone.
-  int Receive(std::uint8_t* buffer, std::size_t size, int wait_ms);
-
-  // The system's error code for why the connection went; 0 when the peer
-  // closed it.
-  int error_code() const { return error_code_; }
-  bool closed() const { return closed_; }
+  bool Send(const std::uint8_t* bytes, std::size_t count) override;
+  int Receive(std::uint8_t* buffer, std::size_t size, int wait_ms) override;
+  int error_code() const override { return error_code_; }
+  bool closed() const override { return closed_; }
 
  private:
   explicit TcpConnection(std::intptr_t socket) : socket_(socket) {}

@@ -81,7 +81,7 @@ std::unique_ptr<TcpConnection> TcpConnection::Open(const std::string& host, int 
                                                    const StopCheck* stop) {
   if (!StartSockets()) {
     why->error = PortError{PortProblem::kOther, WSAGetLastError()};
-    why->detail = "the network could not be used";
+    why->server.kind = ServerFault::Kind::kNetworkUnusable;
     return nullptr;
   }
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);

@@ -53,6 +53,48 @@ class Reader {
   std::vector<std::uint8_t> payload_;
 };
 
+// Where each option stands, for our side (what we will do: asked by DO and
+// DONT, answered by WILL and WONT) and for the peer's (WILL and WONT, answered
+// by DO and DONT) apart, with the asks still unanswered (RFC 1143's states).
+// An answer to an ask gets no answer back and a side already as asked stays
+// silent, so no negotiation loop can start however the peer behaves.
+class OptionTable {
+ public:
+  enum class State { kNo, kYes, kWantNo, kWantYes };
+  enum class Side { kUs, kHim };
+
+  // The options this side agrees to when the peer asks or offers them; every
+  // other is declined.
+  void Accept(Side side, std::uint8_t option) { sides_[Index(side)][option].accepted = true; }
+
+  // Asks for an option on a side, which is then also wanted: a peer that
+  // declines it or later turns it off has refused it. Appends the ask, unless
+  // the side is already there or asked.
+  void Ask(Side side, std::uint8_t option, std::vector<std::uint8_t>* out);
+
+  // A negotiation from the peer: the table moves on, and whatever answer it
+  // needs is appended.
+  void Receive(std::uint8_t verb, std::uint8_t option, std::vector<std::uint8_t>* out);
+
+  State state(Side side, std::uint8_t option) const { return sides_[Index(side)][option].state; }
+  bool enabled(Side side, std::uint8_t option) const { return state(side, option) == State::kYes; }
+  // Wanted, and the peer declined it or turned it off.
+  bool refused(Side side, std::uint8_t option) const {
+    const Entry& entry = sides_[Index(side)][option];
+    return entry.wanted && entry.state == State::kNo;
+  }
+
+ private:
+  struct Entry {
+    State state = State::kNo;
+    bool accepted = false;
+    bool wanted = false;
+  };
+  static int Index(Side side) { return side == Side::kUs ? 0 : 1; }
+
+  Entry sides_[2][256];
+};
+
 // A data byte as it goes on the wire: 0xFF doubled.
 void AppendData(std::uint8_t byte, std::vector<std::uint8_t>* out);
 void AppendNegotiation(std::uint8_t verb, std::uint8_t option, std::vector<std::uint8_t>* out);

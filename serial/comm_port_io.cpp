@@ -11,9 +11,6 @@ namespace {
 using namespace uart;
 
 constexpr DWORD kWriteTimeoutMs = 1000;
-// The longest a status read waits for a byte: short beside the driver's
-// time limits, which it counts across reads.
-constexpr DWORD kIdleWaitMs = 50;
 
 BYTE DcbParity(Parity parity) {
   switch (parity) {
@@ -88,15 +85,17 @@ class CommDevice : public SerialDevice {
     EscapeCommFunction(handle_, (modem_control & kRts) ? SETRTS : CLRRTS);
   }
 
-  std::uint8_t LineStatus(bool idle) override {
-    // One call gives both queues: the status register is polled hard.
+  // wait_ms is the port's read time-out, set when it was opened.
+  QueueFacts ReadQueues(int wait_ms) override {
+    // One call gives both queues and the errors: the status register is
+    // polled hard.
     DWORD errors = 0;
     COMSTAT status{};
     if (!ClearCommError(handle_, &errors, &status)) {
       Gone(static_cast<int>(GetLastError()));
-      return kNothingThere;
+      return QueueFacts{};
     }
-    if (idle && !pending_ && status.cbInQue == 0 && status.cbOutQue == 0) {
+    if (wait_ms > 0 && !pending_ && status.cbInQue == 0 && status.cbOutQue == 0) {
       // Waiting for the unit's answer: a read that waits for a byte wakes as
       // soon as one comes, and leaves the processor meanwhile to the unit's
       // end of the line and to Wine, which a spinning poll would keep from
@@ -104,29 +103,35 @@ class CommDevice : public SerialDevice {
       DWORD count = 0;
       pending_ = ReadFile(handle_, &pending_byte_, 1, &count, nullptr) && count == 1;
     }
-    std::uint8_t value = 0;
-    if (pending_ || status.cbInQue > 0) value |= kDataReady;
-    if (status.cbOutQue == 0) value |= kHoldingEmpty | kTransmitterEmpty;
-    if (errors & CE_OVERRUN) value |= kOverrun;
-    if (errors & CE_RXPARITY) value |= kParityError;
-    if (errors & CE_FRAME) value |= kFramingError;
-    if (errors & CE_BREAK) value |= kBreak;
-    return value;
+    QueueFacts facts;
+    facts.byte_waiting = pending_ || status.cbInQue > 0;
+    facts.output_drained = status.cbOutQue == 0;
+    facts.overrun = (errors & CE_OVERRUN) != 0;
+    facts.parity_error = (errors & CE_RXPARITY) != 0;
+    facts.framing_error = (errors & CE_FRAME) != 0;
+    facts.break_received = (errors & CE_BREAK) != 0;
+    return facts;
   }
 
-  std::uint8_t ModemStatus() override {
-    if (modem_lines_unsupported_) return kModemLinesAssumedUp;
-    DWORD lines = 0;
-    if (GetCommModemStatus(handle_, &lines)) {
-      // The signal bits have the same places as in the modem status register.
-      return static_cast<std::uint8_t>(lines & (MS_CTS_ON | MS_DSR_ON | MS_RING_ON | MS_RLSD_ON));
+  // A change of the modem lines is not waited for: the driver asks again.
+  ModemLines ReadModemLines(int /*wait_ms*/) override {
+    ModemLines lines;
+    if (modem_lines_unsupported_) {
+      lines.present = false;
+      return lines;
     }
-    if (GetLastError() == ERROR_NOT_SUPPORTED) {
+    DWORD bits = 0;
+    if (GetCommModemStatus(handle_, &bits)) {
+      lines.clear_to_send = (bits & MS_CTS_ON) != 0;
+      lines.data_set_ready = (bits & MS_DSR_ON) != 0;
+      lines.ring = (bits & MS_RING_ON) != 0;
+      lines.carrier_detect = (bits & MS_RLSD_ON) != 0;
+    } else if (GetLastError() == ERROR_NOT_SUPPORTED) {
       // Asked once: the answer will not change while the port is open.
       modem_lines_unsupported_ = true;
-      return kModemLinesAssumedUp;
+      lines.present = false;
     }
-    return 0;
+    return lines;
   }
 
   std::uint8_t ReceiveByte() override {
@@ -201,7 +206,7 @@ std::unique_ptr<SerialDevice> CommPortIo::OpenDevice(const std::string& name, De
   settings.DCBlength = sizeof settings;
   COMMTIMEOUTS timeouts{};
   // A read gives at once what has come; when nothing has, it waits up to
-  // kIdleWaitMs for one byte.
+  // the idle wait for one byte.
   timeouts.ReadIntervalTimeout = MAXDWORD;
   timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
   timeouts.ReadTotalTimeoutConstant = kIdleWaitMs;

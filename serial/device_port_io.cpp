@@ -37,16 +37,15 @@ bool DevicePortIo::Open(Port& port) {
     // An adapter pulled out stays reported as such until the port opens again.
     if (port.error.problem != PortProblem::kWentAway) {
       port.error = why.error;
-      port.error_detail = why.detail;
-      port.mix_up = why;
+      port.why = why;
     }
     return false;
   }
   port.device = std::move(device);
   port.error = PortError{};
-  port.error_detail.clear();
-  port.mix_up = DeviceError{};
+  port.why = DeviceError{};
   port.receiver_seen_empty = false;
+  port.cts_seen_down = false;
   // Opened halfway through programming the divisor: the line settings follow
   // when the latch closes.
   if (!port.registers.divisor_latch_open()) {
@@ -57,8 +56,7 @@ bool DevicePortIo::Open(Port& port) {
   // keeps other settings): the port is then not there.
   if (port.device->gone()) {
     port.error = PortError{PortProblem::kOther, port.device->gone_code()};
-    port.error_detail = port.device->gone_detail();
-    port.mix_up.mix_up = port.device->gone_mix_up();
+    port.why = port.device->gone_why();
     port.device.reset();
     return false;
   }
@@ -68,9 +66,7 @@ bool DevicePortIo::Open(Port& port) {
 // The port is closed so that the next attempt opens it afresh.
 void DevicePortIo::WentAway(Port& port) {
   port.error = PortError{PortProblem::kWentAway, port.device->gone_code()};
-  port.error_detail = port.device->gone_detail();
-  port.mix_up = DeviceError{};
-  port.mix_up.mix_up = port.device->gone_mix_up();
+  port.why = port.device->gone_why();
   port.device.reset();
 }
 
@@ -95,17 +91,43 @@ std::uint8_t DevicePortIo::In(std::uint16_t address) {
       value = seen_empty ? 0 : device.ReceiveByte();
       break;
     case kLineStatus:
-      value = device.LineStatus(seen_empty);
+      // Right after a status read found nothing received the driver is
+      // waiting for a byte: the device may wait a little for one.
+      value = LineStatusFrom(device.ReadQueues(seen_empty ? kIdleWaitMs : 0));
       port->receiver_seen_empty = (value & kDataReady) == 0;
       break;
     default:
-      value = device.ModemStatus();
+      value = ModemStatusFrom(device.ReadModemLines(port->cts_seen_down ? kIdleWaitMs : 0));
+      port->cts_seen_down = (value & kClearToSend) == 0;
       break;
   }
   if (device.gone()) {
     WentAway(*port);
     return kNothingThere;
   }
+  return value;
+}
+
+std::uint8_t DevicePortIo::LineStatusFrom(const QueueFacts& queues) {
+  std::uint8_t value = 0;
+  if (queues.byte_waiting) value |= kDataReady;
+  // A system queue has no holding register of its own: both empty together.
+  if (queues.output_drained) value |= kHoldingEmpty | kTransmitterEmpty;
+  if (queues.overrun) value |= kOverrun;
+  if (queues.parity_error) value |= kParityError;
+  if (queues.framing_error) value |= kFramingError;
+  if (queues.break_received) value |= kBreak;
+  return value;
+}
+
+std::uint8_t DevicePortIo::ModemStatusFrom(const ModemLines& lines) {
+  // A line without modem lines has a unit that is always ready.
+  if (!lines.present) return kModemLinesAssumedUp;
+  std::uint8_t value = 0;
+  if (lines.clear_to_send) value |= kClearToSend;
+  if (lines.data_set_ready) value |= kDataSetReady;
+  if (lines.ring) value |= kRingIndicator;
+  if (lines.carrier_detect) value |= kCarrierDetect;
   return value;
 }
 
@@ -161,7 +183,7 @@ std::vector<StaleLock> DevicePortIo::TakeRemovedLocks() {
 
 std::string DevicePortIo::LastErrorDetail(std::uint16_t base) const {
   for (const Port& port : ports_) {
-    if (port.base == base) return port.error_detail;
+    if (port.base == base) return port.why.detail;
   }
   return std::string();
 }
@@ -172,8 +194,7 @@ void DevicePortIo::LeadTo(std::uint16_t base, const std::string& device) {
     port.device.reset();
     port.name = device;
     port.error = PortError{};
-    port.error_detail.clear();
-    port.mix_up = DeviceError{};
+    port.why = DeviceError{};
     port.receiver_seen_empty = false;
   }
 }
@@ -181,9 +202,8 @@ void DevicePortIo::LeadTo(std::uint16_t base, const std::string& device) {
 DeviceError DevicePortIo::LastDeviceError(std::uint16_t base) const {
   for (const Port& port : ports_) {
     if (port.base != base) continue;
-    DeviceError why = port.mix_up;
+    DeviceError why = port.why;
     why.error = port.error;
-    why.detail = port.error_detail;
     return why;
   }
   return DeviceError{PortError{PortProblem::kNoSuchPort, 0}, std::string()};

@@ -31,6 +31,11 @@ class DevicePortIo : public PortIo {
     std::string device;
   };
 
+  // The longest a status read waits for a byte, or for CTS to rise: short
+  // beside the driver's time limits, which it counts across reads, and long
+  // enough that a waiting program leaves the processor to others.
+  static constexpr int kIdleWaitMs = 50;
+
   DevicePortIo(const DevicePortIo&) = delete;
   DevicePortIo& operator=(const DevicePortIo&) = delete;
 
@@ -40,7 +45,7 @@ class DevicePortIo : public PortIo {
   PortError LastError(std::uint16_t base) const final;
 
   // What the device said of why it went, where the system's code does not
-  // say it (a serial server's refusal); empty otherwise.
+  // say it (the program holding the line); empty otherwise.
   std::string LastErrorDetail(std::uint16_t base) const;
 
   // The stale locks removed while opening ports since the last call.
@@ -51,7 +56,7 @@ class DevicePortIo : public PortIo {
   // programmed. A base it does not play is left alone.
   void LeadTo(std::uint16_t base, const std::string& device);
   // All that is known of why the port was last found missing: the error, the
-  // detail, and a serial server's mix-up.
+  // detail, and a serial server's fault or mix-up.
   DeviceError LastDeviceError(std::uint16_t base) const;
 
  protected:
@@ -69,13 +74,16 @@ class DevicePortIo : public PortIo {
     std::string name;
     std::unique_ptr<SerialDevice> device;  // null while closed
     bool receiver_seen_empty = false;      // by the status read just before
+    bool cts_seen_down = false;            // by the last modem status read
     UartRegisterFile registers;
     PortError error;
-    std::string error_detail;
-    DeviceError mix_up;  // its mix-up and byte counts only
+    DeviceError why;  // all else known of why it was last found missing
   };
 
   Port* PortAt(std::uint16_t address, int* offset);
+  // The status registers as a 16550 builds them, from what the device knows.
+  static std::uint8_t LineStatusFrom(const QueueFacts& queues);
+  static std::uint8_t ModemStatusFrom(const ModemLines& lines);
   bool Open(Port& port);
   void WentAway(Port& port);
 

@@ -16,9 +16,6 @@ namespace {
 using namespace uart;
 
 constexpr int kWriteTimeoutMs = 1000;
-// The longest a status read waits for a byte: short beside the driver's
-// time limits, which it counts across reads.
-constexpr int kIdleWaitMs = 50;
 
 // The rates termios names; B0 for any other.
 speed_t SpeedFor(std::uint32_t baud) {
@@ -129,45 +126,50 @@ class TerminalDevice : public SerialDevice {
     ::ioctl(fd_, (modem_control & kRts) ? TIOCMBIS : TIOCMBIC, &rts);
   }
 
-  std::uint8_t LineStatus(bool idle) override {
+  QueueFacts ReadQueues(int wait_ms) override {
     int waiting = 0;
     int unsent = 0;
-    if (!Queues(&waiting, &unsent)) return kNothingThere;
-    if (idle && waiting == 0 && unsent == 0) {
+    if (!Queues(&waiting, &unsent)) return QueueFacts{};
+    if (wait_ms > 0 && waiting == 0 && unsent == 0) {
       // Waiting for an answer: sleep until a byte comes rather than spin, so
       // that the program wakes as soon as it does however busy the machine
       // is. A signal or a hang-up ends the wait too.
       pollfd input{fd_, POLLIN, 0};
-      ::poll(&input, 1, kIdleWaitMs);
-      if (!Queues(&waiting, &unsent)) return kNothingThere;
+      ::poll(&input, 1, wait_ms);
+      if (!Queues(&waiting, &unsent)) return QueueFacts{};
     }
     // A terminal keeps no receive errors (overrun, parity, framing, break)
     // to read here; the driver does not look at them.
-    std::uint8_t value = 0;
-    if (waiting > 0) value |= kDataReady;
-    if (unsent == 0) value |= kHoldingEmpty | kTransmitterEmpty;
-    return value;
+    QueueFacts facts;
+    facts.byte_waiting = waiting > 0;
+    facts.output_drained = unsent == 0;
+    return facts;
   }
 
-  std::uint8_t ModemStatus() override {
-    if (modem_lines_unsupported_) return kModemLinesAssumedUp;
-    int lines = 0;
-    if (::ioctl(fd_, TIOCMGET, &lines) == 0) {
-      std::uint8_t value = 0;
-      if (lines & TIOCM_CTS) value |= kClearToSend;
-      if (lines & TIOCM_DSR) value |= kDataSetReady;
-      if (lines & TIOCM_RNG) value |= kRingIndicator;
-      if (lines & TIOCM_CAR) value |= kCarrierDetect;
-      return value;
+  // A change of the modem lines is not waited for: the driver asks again.
+  ModemLines ReadModemLines(int /*wait_ms*/) override {
+    ModemLines lines;
+    if (modem_lines_unsupported_) {
+      lines.present = false;
+      return lines;
+    }
+    int bits = 0;
+    if (::ioctl(fd_, TIOCMGET, &bits) == 0) {
+      lines.clear_to_send = (bits & TIOCM_CTS) != 0;
+      lines.data_set_ready = (bits & TIOCM_DSR) != 0;
+      lines.ring = (bits & TIOCM_RNG) != 0;
+      lines.carrier_detect = (bits & TIOCM_CAR) != 0;
+      return lines;
     }
     if (IsHangUp(errno)) {
       Gone(errno);
-      return kNothingThere;
+      return lines;
     }
     // A pseudo-terminal has no modem lines. Asked once: the answer will not
     // change while the port is open.
     modem_lines_unsupported_ = true;
-    return kModemLinesAssumedUp;
+    lines.present = false;
+    return lines;
   }
 
   std::uint8_t ReceiveByte() override {

@@ -7,6 +7,7 @@
 #include "network/network_address.h"
 #include "network/network_device.h"
 #include "unitrun/port_system.h"
+#include "unitrun/run_messages.h"
 
 namespace {
 
@@ -19,8 +20,7 @@ bool Identities(const std::string& name, std::string* device,
   identities->clear();
   if (!IsNetworkName(name)) {
     NetworkAddress server;
-    std::string unused;
-    if (!DeviceExists(name) && ParseNetworkAddress("socket://" + name, &server, &unused)) {
+    if (!DeviceExists(name) && ParseNetworkAddress("socket://" + name, &server)) {
       *refusal = name + " names no device here; did you mean socket://" + name +
                  " or rfc2217://" + name +
                  "? socket:// reaches a serial server that passes bytes raw, rfc2217:// one "
@@ -32,7 +32,11 @@ bool Identities(const std::string& name, std::string* device,
     return true;
   }
   NetworkAddress address;
-  if (!ParseNetworkAddress(name, &address, refusal)) return false;
+  AddressFault fault;
+  if (!ParseNetworkAddress(name, &address, &fault)) {
+    *refusal = AddressFaultText(name, fault);
+    return false;
+  }
   *device = name;
   const std::string port = " " + std::to_string(address.port);
   std::string host = address.host;

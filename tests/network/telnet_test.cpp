@@ -172,4 +172,83 @@ TEST(TelnetReaderTest, GarbageAndMutatedStreamsNeverGiveMoreDataThanCame) {
   }
 }
 
+// Two ends that keep an option table each, every ask and answer delivered
+// in random order of the two directions: the exchange always ends, and both
+// then agree on each option. Also with one end that answers whatever comes.
+struct End : Handler {
+  void Data(std::uint8_t) override {}
+  void Negotiation(std::uint8_t verb, std::uint8_t option) override {
+    ++heard;
+    if (echoes) {
+      const std::uint8_t back = verb == kWill ? kDo : verb == kWont ? kDont : verb == kDo ? kWill
+                                                                                          : kWont;
+      AppendNegotiation(back, option, &out);
+    } else {
+      table.Receive(verb, option, &out);
+    }
+  }
+  void Subnegotiation(std::uint8_t, const Bytes&) override {}
+
+  OptionTable table;
+  Reader reader;
+  Bytes out;
+  bool echoes = false;
+  int heard = 0;
+};
+
+// Delivers what each end has to say until neither has anything; the rounds
+// it took, or -1 when it did not end.
+int Deliver(End& a, End& b, std::mt19937& random) {
+  for (int round = 0; round < 1000; ++round) {
+    if (a.out.empty() && b.out.empty()) return round;
+    End& from = a.out.empty() ? b : b.out.empty() ? a : (random() % 2 ? a : b);
+    End& to = &from == &a ? b : a;
+    Bytes said;
+    said.swap(from.out);
+    to.reader.Feed(said.data(), said.size(), to);
+  }
+  return -1;
+}
+
+TEST(TelnetOptionTableTest, NoNegotiationLoopsAndBothEndsAgree) {
+  std::mt19937 random(2217);
+  using Side = OptionTable::Side;
+  for (int n = 0; n < 300; ++n) {
+    End a;
+    End b;
+    const std::uint8_t options[] = {kBinary, kEcho, kSuppressGoAhead, kComPortOption};
+    for (std::uint8_t option : options) {
+      for (End* end : {&a, &b}) {
+        if (random() % 2) end->table.Accept(Side::kUs, option);
+        if (random() % 2) end->table.Accept(Side::kHim, option);
+        if (random() % 3 == 0) end->table.Ask(random() % 2 ? Side::kUs : Side::kHim, option,
+                                              &end->out);
+      }
+    }
+    ASSERT_GE(Deliver(a, b, random), 0) << "case " << n;
+    for (std::uint8_t option : options) {
+      EXPECT_EQ(a.table.enabled(Side::kUs, option), b.table.enabled(Side::kHim, option))
+          << "case " << n << " option " << int(option);
+      EXPECT_EQ(a.table.enabled(Side::kHim, option), b.table.enabled(Side::kUs, option))
+          << "case " << n << " option " << int(option);
+    }
+  }
+  // Against an end that answers every negotiation, answers included: each
+  // of our asks and answers is heard once, and it stops there.
+  End ours;
+  End echo;
+  echo.echoes = true;
+  for (std::uint8_t option : {kBinary, kComPortOption}) ours.table.Ask(Side::kUs, option, &ours.out);
+  ours.table.Ask(Side::kHim, kBinary, &ours.out);
+  ours.table.Accept(Side::kHim, kSuppressGoAhead);
+  // Offered unasked: one declined, one agreed to.
+  AppendNegotiation(kWill, kEcho, &echo.out);
+  AppendNegotiation(kWill, kSuppressGoAhead, &echo.out);
+  ASSERT_GE(Deliver(ours, echo, random), 0);
+  EXPECT_EQ(echo.heard, 5);
+  EXPECT_TRUE(ours.table.enabled(Side::kHim, kSuppressGoAhead));
+  EXPECT_TRUE(ours.table.enabled(Side::kUs, kComPortOption));
+  EXPECT_FALSE(ours.table.enabled(Side::kHim, kEcho));
+}
+
 }  // namespace

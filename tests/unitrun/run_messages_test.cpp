@@ -102,6 +102,55 @@ TEST(RunMessagesTest, AServerOfTheOtherKindIsNamedForWhatItIsWithTheNameToUse) {
                    "serial server"));
 }
 
+// The serial server's faults come as kinds and values; the lines it was
+// asked for and keeps are worded here, a code it made up among them.
+TEST(RunMessagesTest, AServerFaultIsWordedWithTheLinesAndTheWait) {
+  const std::string port = "rfc2217://box:3001";
+  RunResult kept = Ended(RunOutcome::kPortFailed, RunPhase::kBlank, 0);
+  kept.server.kind = ServerFault::Kind::kLineKept;
+  kept.server.asked = ServerLine{9600, 8, ServerLine::Parity::kNone, ServerLine::Stop::kOne};
+  kept.server.kept = ServerLine{4800, 7, ServerLine::Parity::kUnknown, ServerLine::Stop::kTwo};
+  EXPECT_EQ(OutcomeText(port, port, kept, 61),
+            port + " could not be used: it keeps the line at 4800 baud, 7 data bits, an unknown "
+                   "parity, 2 stop bits instead of 9600 baud, 8 data bits, no parity, 1 stop bit.");
+
+  RunResult unconfirmed = Ended(RunOutcome::kPortFailed, RunPhase::kBlank, 0);
+  unconfirmed.server.kind = ServerFault::Kind::kLineUnconfirmed;
+  unconfirmed.server.asked = ServerLine{9600, 5, ServerLine::Parity::kMark,
+                                        ServerLine::Stop::kOneAndAHalf};
+  unconfirmed.server.seconds = 3;
+  EXPECT_TRUE(Has(OutcomeText(port, port, unconfirmed, 61),
+                  "(9600 baud, 5 data bits, mark parity, 1.5 stop bits) within 3 s."));
+
+  // Gone during the run with nothing more known: the connection broke.
+  const std::string broke =
+      OutcomeText(port, port, Ended(RunOutcome::kPortWentAway, RunPhase::kMessage, 2), 9);
+  EXPECT_TRUE(Has(broke, port + ": the connection broke during the run, at byte 3")) << broke;
+}
+
+TEST(RunMessagesTest, AMalformedAddressIsRefusedSayingWhatAndHowToWriteIt) {
+  const struct {
+    std::string name;
+    std::string says;
+  } cases[] = {
+      {"rfc2217://host", "'rfc2217://host' has no port number: write HOST:PORT, such as "
+                         "rfc2217://192.168.1.20:3001"},
+      {"socket://host:0", "'socket://host:0': the port number must be from 1 to 65535, not '0'"},
+      {"rfc2217://::1:3001", "'rfc2217://::1:3001': '::1' is no host name or address (an IPv6 "
+                             "address goes in brackets)"},
+      {"rfc2217://[]:3001", "an IPv6 address goes in brackets, such as [2001:db8::20]:3001"},
+      {"socket://:3001", "'socket://:3001' names no host"},
+      {"ftp://host:21", "'ftp://host:21': a network port is socket://HOST:PORT or "
+                        "rfc2217://HOST:PORT"},
+  };
+  for (const auto& c : cases) {
+    NetworkAddress address;
+    AddressFault fault;
+    ASSERT_FALSE(ParseNetworkAddress(c.name, &address, &fault)) << c.name;
+    EXPECT_TRUE(Has(AddressFaultText(c.name, fault), c.says)) << AddressFaultText(c.name, fault);
+  }
+}
+
 TEST(RunMessagesTest, AStopSaysWhetherTheByteItEndedAtWentOut) {
   RunResult stopped = Ended(RunOutcome::kStopped, RunPhase::kMessage, 4);
   EXPECT_EQ(OutcomeText("COM3", "COM3", stopped, 14),

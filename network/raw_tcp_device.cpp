@@ -1,0 +1,96 @@
+#include "network/raw_tcp_device.h"
+
+#include <deque>
+#include <utility>
+#include <vector>
+
+#include "network/server_link.h"
+#include "network/telnet.h"
+
+namespace {
+
+class RawTcpDevice final : public SerialDevice, private ServerLink::Owner {
+ public:
+  explicit RawTcpDevice(std::unique_ptr<ByteChannel> channel) : link_(std::move(channel), *this) {}
+
+  bool Check() override {
+    link_.Pump(0);
+    return !gone();
+  }
+  void ApplyLineSettings(const LineSettings&, std::uint8_t) override {}
+  void ApplyModemControl(std::uint8_t) override {}
+
+  QueueFacts ReadQueues(int wait_ms) override {
+    // Once the connection has been read since the last byte went out, only
+    // the wait for an answer needs to ask again: each read costs a call into
+    // the system, several a byte, which a machine with many units feels.
+    if (!(link_.read_since_sent() && wait_ms == 0)) link_.Pump(0);
+    if (wait_ms > 0 && received_.empty()) link_.Pump(wait_ms);
+    QueueFacts facts;
+    facts.byte_waiting = !received_.empty();
+    // Each byte is handed to the system whole when written.
+    facts.output_drained = true;
+    return facts;
+  }
+
+
+  ModemLines ReadModemLines(int /*wait_ms*/) override {
+    ModemLines none;
+    none.present = false;
+    return none;
+  }
+
+  std::uint8_t ReceiveByte() override {
+    if (received_.empty()) link_.Pump(0);
+    if (received_.empty()) return 0;
+    const std::uint8_t value = received_.front();
+    received_.pop_front();
+    return value;
+  }
+
+  void TransmitByte(std::uint8_t value) override { link_.Send({value}); }
+
+  void Clear(bool receiver, bool /*transmitter*/) override {
+    // Nothing waits to be sent on this side; what has come is dropped.
+    if (!receiver) return;
+    link_.Pump(0);
+    received_.clear();
+  }
+
+ private:
+  void Take(const std::uint8_t* bytes, std::size_t count) override {
+    if (!start_checked_) CheckStart(bytes, count);
+    received_.insert(received_.end(), bytes, bytes + count);
+  }
+
+  void LinkGone(int code, bool closed_by_server) override {
+    Gone(code, closed_by_server ? ServerFault::Kind::kClosedByServer
+                                : ServerFault::Kind::kConnectionBroke);
+  }
+
+  // A Telnet server opens with its option negotiation, IAC and a verb, before
+  // it has been sent anything; a unit behind a raw server only ever answers
+  // what it was sent, and two answers never come before the second byte.
+  void CheckStart(const std::uint8_t* bytes, std::size_t count) {
+    for (std::size_t i = 0; i < count && start_.size() < 2; ++i) start_.push_back(bytes[i]);
+    if (start_.size() < 2 && start_[0] == telnet::kIac) return;  // the verb is yet to come
+    start_checked_ = true;
+    const std::uint8_t verb = start_.size() > 1 ? start_[1] : 0;
+    if (start_[0] == telnet::kIac && (verb == telnet::kWill || verb == telnet::kWont ||
+                                      verb == telnet::kDo || verb == telnet::kDont ||
+                                      verb == telnet::kSb)) {
+      Gone(0, ServerFault{}, ServerMixUp::kTelnetServer);
+    }
+  }
+
+  ServerLink link_;
+  std::deque<std::uint8_t> received_;
+  bool start_checked_ = false;
+  std::vector<std::uint8_t> start_;
+};
+
+}  // namespace
+
+std::unique_ptr<SerialDevice> MakeRawTcpDevice(std::unique_ptr<ByteChannel> channel) {
+  return std::make_unique<RawTcpDevice>(std::move(channel));
+}
