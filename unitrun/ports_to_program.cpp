@@ -1,10 +1,10 @@
-#include "unitrun/port_list.h"
+#include "unitrun/ports_to_program.h"
 
 #include <cctype>
 #include <map>
+#include <utility>
 
 #include "network/host_lookup.h"
-#include "network/network_address.h"
 #include "network/network_device.h"
 #include "unitrun/port_system.h"
 
@@ -14,9 +14,12 @@ namespace {
 // leads to; for a server, each address its host name leads to on that TCP
 // port (localhost and 127.0.0.1 share one). A name that cannot be looked up
 // is kept as it is: the run will say why it cannot be reached.
-bool Identities(const std::string& name, std::string* device,
+bool Identities(const std::string& name, PortToProgram* port,
                 std::vector<std::string>* identities, std::string* refusal) {
   identities->clear();
+  port->name = name;
+  port->device.clear();
+  port->server.reset();
   if (!IsNetworkName(name)) {
     NetworkAddress server;
     std::string unused;
@@ -27,20 +30,20 @@ bool Identities(const std::string& name, std::string* device,
                  "that lets the client set the line";
       return false;
     }
-    if (!DeviceForPort(name, device, refusal)) return false;
-    identities->push_back(DeviceIdentity(*device));
+    if (!DeviceForPort(name, &port->device, refusal)) return false;
+    identities->push_back(DeviceIdentity(port->device));
     return true;
   }
   NetworkAddress address;
   if (!ParseNetworkAddress(name, &address, refusal)) return false;
-  *device = name;
-  const std::string port = " " + std::to_string(address.port);
+  const std::string tcp_port = " " + std::to_string(address.port);
   std::string host = address.host;
   for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  identities->push_back("server " + host + port);
+  identities->push_back("server " + host + tcp_port);
   for (const std::string& numeric : HostAddresses(address.host, kConnectTimeoutMs)) {
-    identities->push_back("server " + numeric + port);
+    identities->push_back("server " + numeric + tcp_port);
   }
+  port->server = std::move(address);
   return true;
 }
 
@@ -48,8 +51,7 @@ bool Identities(const std::string& name, std::string* device,
 
 bool PortNamed(const std::string& name, PortToProgram* port,
                std::vector<std::string>* identities, std::string* refusal) {
-  port->name = name;
-  return Identities(name, &port->device, identities, refusal);
+  return Identities(name, port, identities, refusal);
 }
 
 bool PortsToProgram(const std::vector<std::string>& names, std::vector<PortToProgram>* ports,
@@ -57,9 +59,9 @@ bool PortsToProgram(const std::vector<std::string>& names, std::vector<PortToPro
   std::map<std::string, std::string> named;  // identity -> the name first given for it
   ports->clear();
   for (const std::string& name : names) {
-    std::string device;
+    PortToProgram port;
     std::vector<std::string> identities;
-    if (!Identities(name, &device, &identities, refusal)) {
+    if (!Identities(name, &port, &identities, refusal)) {
       *refusal = "--port " + *refusal;
       return false;
     }
@@ -73,7 +75,7 @@ bool PortsToProgram(const std::vector<std::string>& names, std::vector<PortToPro
       return false;
     }
     for (const std::string& identity : identities) named.emplace(identity, name);
-    ports->push_back({name, device});
+    ports->push_back(std::move(port));
   }
   return true;
 }
