@@ -24,14 +24,13 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
       Flag("--help", "-h", &help),
       Flag("--version", "", &version),
   };
-  if (!ReadOptions(args, options, &line->lines, error)) {
+  std::string unknown;
+  if (!ReadOptions(args, options, &line->lines, error, &unknown)) {
     // An unknown option that is no misspelt long one may be a line that
     // begins with a dash.
-    const std::string unknown = "unknown option '";
-    if (error->rfind(unknown, 0) == 0 && error->compare(unknown.size(), 2, "--") != 0) {
-      const std::string arg = error->substr(unknown.size(), error->size() - unknown.size() - 1);
+    if (!unknown.empty() && unknown.rfind("--", 0) != 0) {
       *error += "; a line that begins with '-' goes after --, as in: korvel-program --port "
-                "PORT -- '" + arg + "'";
+                "PORT -- '" + unknown + "'";
     }
     return false;
   }

@@ -6,13 +6,13 @@
 
 #include "cli/command_line.h"
 #include "cli/dry_run.h"
-#include "unitrun/exit_status.h"
-#include "unitrun/listed_port.h"
 #include "cli/message_text.h"
-#include "unitrun/port_list.h"
 #include "cli/program_units.h"
-#include "unitrun/serial_ports.h"
 #include "cli/system.h"
+#include "unitrun/exit_status.h"
+#include "unitrun/port_description.h"
+#include "unitrun/ports_to_program.h"
+#include "unitrun/system_ports.h"
 
 namespace {
 
@@ -22,13 +22,14 @@ int Refuse(const std::string& why) {
 }
 
 int ListPorts(bool json) {
-  const std::vector<SerialPort> ports = SerialPorts();
+  const std::vector<SystemPort> ports = SystemPorts();
   UseUtf8Output();  // a port's maker and product come as UTF-8
   if (ports.empty()) std::fprintf(stderr, "korvel-program: no serial ports were found here\n");
   std::size_t name_width = 0;
-  for (const SerialPort& port : ports) name_width = std::max(name_width, port.name.size());
-  for (const SerialPort& port : ports) {
-    const std::string line = json ? PortJson(port) : PortLine(port, name_width);
+  for (const SystemPort& port : ports) name_width = std::max(name_width, port.name.size());
+  for (const SystemPort& port : ports) {
+    const std::string line =
+        json ? PortDescriptionJson(port) : PortDescriptionLine(port, name_width);
     std::printf("%s\n", line.c_str());
   }
   return kExitOk;

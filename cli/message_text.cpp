@@ -124,12 +124,14 @@ bool FromLinesFile(const std::string& path, std::string* text, std::string* refu
 
 // Each warning led by where it is: in a file as an editor counts, in exact
 // bytes by the byte.
-void Word(const std::string& where, const char* column, const std::vector<LayoutWarning>& found,
-          std::vector<std::string>* warnings) {
+void AddWarningsAt(const std::string& where, const char* position_name,
+                   const std::vector<LayoutWarning>& found, std::vector<std::string>* warnings) {
   for (const LayoutWarning& warning : found) {
     std::string place = where;
     if (warning.line > 0) place += ": line " + std::to_string(warning.line);
-    if (warning.column > 0) place += std::string(", ") + column + " " + std::to_string(warning.column);
+    if (warning.column > 0) {
+      place += std::string(", ") + position_name + " " + std::to_string(warning.column);
+    }
     warnings->push_back(place + ": " + warning.what);
   }
 }
@@ -145,7 +147,7 @@ bool FromFile(const std::string& path, Message* message, std::string* refusal) {
   }
   message->text = BannerTextFromFile(reinterpret_cast<const std::uint8_t*>(file.data()),
                                      std::min(file.size(), kBannerReadLimit));
-  Word(path, "column", CheckBannerFile(file), &message->warnings);
+  AddWarningsAt(path, "column", CheckBannerFile(file), &message->warnings);
   return true;
 }
 
@@ -162,7 +164,7 @@ bool FromEscapedText(const std::string& escaped, Message* message, std::string* 
     return false;
   }
   message->text = bytes;
-  Word("--text", "byte", CheckExactText(bytes), &message->warnings);
+  AddWarningsAt("--text", "byte", CheckExactText(bytes), &message->warnings);
   return true;
 }
 

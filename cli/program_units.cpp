@@ -48,8 +48,7 @@ int ProgramUnits(const std::vector<PortToProgram>& ports, const std::string& tex
 
   int status = 0;
   for (const UnitReport& report : reports) {
-    const std::string said =
-        OutcomeText(report.port.name, report.port.device, report.result, message_length);
+    const std::string said = OutcomeText(report.port, report.result, message_length);
     if (!quiet) {
       for (const StaleLock& lock : report.removed_locks) {
         std::fprintf(stderr, "korvel-program: %s\n", StaleLockText(lock).c_str());

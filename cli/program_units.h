@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "unitrun/port_list.h"
+#include "unitrun/ports_to_program.h"
 
 // Programs the unit on every port with the same message, all at the same
 // time, each in a run of its own: one that fails or waits does not stop or

@@ -1,19 +1,14 @@
 #include "network/network_port_io.h"
 
 #include <utility>
+#include <vector>
 
-#include "network/network_address.h"
 #include "network/network_device.h"
 
-NetworkPortIo::NetworkPortIo(std::vector<Line> lines) : DevicePortIo(std::move(lines)) {}
+NetworkPortIo::NetworkPortIo(std::uint16_t base, NetworkAddress server)
+    : DevicePortIo(std::vector<Line>{{base, server.Name()}}), server_(std::move(server)) {}
 
-std::unique_ptr<SerialDevice> NetworkPortIo::OpenDevice(const std::string& name,
+std::unique_ptr<SerialDevice> NetworkPortIo::OpenDevice(const std::string& /*name*/,
                                                         DeviceError* why) {
-  NetworkAddress address;
-  if (!ParseNetworkAddress(name, &address)) {
-    why->error = PortError{PortProblem::kNoSuchPort, 0};
-    why->server.kind = ServerFault::Kind::kBadAddress;
-    return nullptr;
-  }
-  return OpenNetworkDevice(address, why, &stop_);
+  return OpenNetworkDevice(server_, why, &stop_);
 }

@@ -1,18 +1,19 @@
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
-#include <vector>
 
+#include "network/network_address.h"
 #include "network/tcp_connection.h"
 #include "serial/device_port_io.h"
 
-// The UART registers at each base played by a serial server on the network,
-// named as --port takes it: {0x3F8, "rfc2217://192.168.1.20:3001"}. See
-// OpenNetworkDevice for what each kind of server does with the registers.
+// The UART registers at base played by a serial server on the network, its
+// address read by the caller. See OpenNetworkDevice for what each kind of
+// server does with the registers.
 class NetworkPortIo : public DevicePortIo {
  public:
-  explicit NetworkPortIo(std::vector<Line> lines);
+  NetworkPortIo(std::uint16_t base, NetworkAddress server);
 
   // Asked while a server is connected to and while its answers are awaited:
   // a stop gives up at once. Empty for none.
@@ -21,5 +22,6 @@ class NetworkPortIo : public DevicePortIo {
  private:
   std::unique_ptr<SerialDevice> OpenDevice(const std::string& name, DeviceError* why) override;
 
+  NetworkAddress server_;
   StopCheck stop_;  // its address stays the same for the devices that ask it
 };

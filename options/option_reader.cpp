@@ -63,7 +63,8 @@ Option Once(Option option) {
 }
 
 bool ReadOptions(const std::vector<std::string>& args, const std::vector<Option>& table,
-                 std::vector<std::string>* operands, std::string* error) {
+                 std::vector<std::string>* operands, std::string* error,
+                 std::string* unknown) {
   std::vector<bool> given(table.size(), false);
   bool options_ended = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -89,6 +90,7 @@ bool ReadOptions(const std::vector<std::string>& args, const std::vector<Option>
     });
     if (option == table.end()) {
       *error = "unknown option '" + arg + "'";
+      if (unknown != nullptr) *unknown = arg;
       return false;
     }
     const std::size_t row = static_cast<std::size_t>(option - table.begin());

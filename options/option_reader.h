@@ -33,6 +33,8 @@ Option Once(Option option);
 // Reads args by the table and stops at the first mistake, said in error.
 // What is no option goes to operands: an argument that does not begin with
 // "-", a lone "-", and everything after "--". Without operands every argument
-// has to be an option.
+// has to be an option. When the mistake is an argument the table does not
+// know, that argument is also put in unknown, where one is given.
 bool ReadOptions(const std::vector<std::string>& args, const std::vector<Option>& table,
-                 std::vector<std::string>* operands, std::string* error);
+                 std::vector<std::string>* operands, std::string* error,
+                 std::string* unknown = nullptr);

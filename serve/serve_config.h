@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "unitrun/port_list.h"
+#include "unitrun/ports_to_program.h"
 
 // korvel-serve's configuration, read from one TOML file and checked whole
 // before anything is opened.

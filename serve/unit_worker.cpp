@@ -77,7 +77,7 @@ void UnitWorker::Start(std::vector<std::string>* log) {
   const bool held = line_.Hold(&why, &removed);
   for (const StaleLock& lock : removed) log->push_back(JoinedLog(name_, StaleLockText(lock)));
   if (!held) {
-    log->push_back(JoinedLog(name_, OutcomeText(line_.port().name, line_.port().device, why, 0)));
+    log->push_back(JoinedLog(name_, OutcomeText(line_.port(), why, 0)));
   }
   thread_ = std::thread(&UnitWorker::Loop, this);
 }
@@ -242,7 +242,7 @@ void UnitWorker::RunOnce(std::unique_lock<std::mutex>& lock, std::shared_ptr<Wai
   LastRun run;
   run.lines = batch->lines;
   run.report = report;
-  run.said = OutcomeText(line_.port().name, line_.port().device, report.result, message_length);
+  run.said = OutcomeText(line_.port(), report.result, message_length);
   run.ended_ms = NowMs();
   last_run_ = run;
   sent_ = of_ = 0;

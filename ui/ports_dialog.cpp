@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
-#include "unitrun/listed_port.h"
-#include "unitrun/serial_ports.h"
 #include "res/resource.h"
 #include "serial/port_error.h"
+#include "unitrun/port_description.h"
+#include "unitrun/system_ports.h"
 #include "winlayer/resource_text.h"
 
 namespace {
@@ -35,9 +35,9 @@ BOOL CPortsDialog::OnInitDialog() {
   ::SetWindowTextA(GetDlgItem(IDC_PORT2_LABEL), LoadResourceString(IDS_PORTS_PORT2).c_str());
 
   std::vector<std::wstring> shown;
-  for (const SerialPort& port : SerialPorts()) {
+  for (const SystemPort& port : SystemPorts()) {
     m_ports.push_back(port.name);
-    shown.push_back(Wide(PortLine(port, 0), CP_UTF8));
+    shown.push_back(Wide(PortDescriptionLine(port, 0), CP_UTF8));
   }
   const PortChoice choice = m_leads.Choice();
   for (const std::string& chosen : {choice.port1, choice.port2}) {

@@ -5,7 +5,6 @@
 
 #include "banner/pause.h"
 #include "banner/programming_run.h"
-#include "network/network_address.h"
 #include "network/network_port_io.h"
 #include "serial/monotonic_clock.h"
 #include "serial/uart_driver.h"
@@ -45,9 +44,8 @@ class CountingObserver : public RunObserver {
 
 UnitLine::UnitLine(PortToProgram port) : port_(std::move(port)) {
   const std::uint16_t base = UartDriver::BaseFor(kPortIndex);
-  if (IsNetworkName(port_.device)) {
-    auto network =
-        std::make_unique<NetworkPortIo>(std::vector<DevicePortIo::Line>{{base, port_.device}});
+  if (port_.server) {
+    auto network = std::make_unique<NetworkPortIo>(base, *port_.server);
     network_ = network.get();
     io_ = std::move(network);
   } else {

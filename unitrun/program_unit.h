@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "banner/run_result.h"
-#include "unitrun/port_list.h"
+#include "unitrun/ports_to_program.h"
 
 class DevicePortIo;
 class NetworkPortIo;

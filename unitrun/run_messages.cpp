@@ -1,10 +1,9 @@
 #include "unitrun/run_messages.h"
 
 #include "banner/frame.h"
-#include "unitrun/serial_ports.h"
-#include "unitrun/port_system.h"
-#include "network/network_address.h"
 #include "serial/uart_driver.h"
+#include "unitrun/port_system.h"
+#include "unitrun/system_ports.h"
 
 namespace {
 
@@ -18,10 +17,10 @@ const std::string kCheckTheServer =
     "again.";
 
 std::string PortsHere() {
-  const std::vector<SerialPort> ports = SerialPorts();
+  const std::vector<SystemPort> ports = SystemPorts();
   if (ports.empty()) return "No serial ports were found here.";
   std::string list = "Serial ports here:";
-  for (const SerialPort& port : ports) list += " " + port.name;
+  for (const SystemPort& port : ports) list += " " + port.name;
   return list + ".";
 }
 
@@ -98,10 +97,10 @@ std::string ServerFaultText(const std::string& port, const ServerFault& fault, b
 }
 
 // A serial server reached under the other kind's name, and the name to use.
-std::string MixUpText(const std::string& port, const RunResult& result,
+std::string MixUpText(const PortToProgram& to, const RunResult& result,
                       const std::string& place) {
-  NetworkAddress address;
-  const std::string server = ParseNetworkAddress(port, &address) ? address.Name() : "HOST:PORT";
+  const std::string& port = to.name;
+  const std::string server = to.server ? to.server->Name() : "HOST:PORT";
   const std::string sent = std::to_string(result.mix_up_bytes_sent);
   switch (result.mix_up) {
     case ServerMixUp::kNoTelnet:
@@ -124,12 +123,13 @@ std::string MixUpText(const std::string& port, const RunResult& result,
          "with rfc2217://" + server + ".";
 }
 
-std::string PortText(const std::string& port, const std::string& device, const RunResult& result,
-                     const std::string& place) {
+std::string PortText(const PortToProgram& to, const RunResult& result, const std::string& place) {
+  const std::string& port = to.name;
+  const std::string& device = to.device;
   const std::string why =
       result.system_code != 0 ? " (" + SystemErrorText(result.system_code) + ")" : "";
-  if (result.mix_up != ServerMixUp::kNone) return MixUpText(port, result, place);
-  if (IsNetworkName(port)) {
+  if (result.mix_up != ServerMixUp::kNone) return MixUpText(to, result, place);
+  if (to.server) {
     const bool went_away = result.outcome == RunOutcome::kPortWentAway;
     const std::string what = result.server.kind == ServerFault::Kind::kNone && !result.detail.empty()
                                  ? result.detail
@@ -168,10 +168,11 @@ std::string PortText(const std::string& port, const std::string& device, const R
   return port + " could not be opened" + why + ".";
 }
 
-std::string UnitText(const std::string& port, const RunResult& result, const std::string& place) {
+std::string UnitText(const PortToProgram& to, const RunResult& result, const std::string& place) {
+  const std::string& port = to.name;
   // Behind a serial server, the server and its line to the unit are as
   // likely at fault as the unit.
-  const std::string& check = IsNetworkName(port) ? kCheckTheServer : kCheckTheUnit;
+  const std::string& check = to.server ? kCheckTheServer : kCheckTheUnit;
   switch (result.outcome) {
     case RunOutcome::kNoAnswer:
       return "the unit on " + port + " did not answer " + place + " within " + kTimeLimit + ". " +
@@ -202,8 +203,8 @@ std::string ProgrammedText(const std::string& port, int message_length) {
 
 }  // namespace
 
-std::string OutcomeText(const std::string& port, const std::string& device,
-                        const RunResult& result, int message_length) {
+std::string OutcomeText(const PortToProgram& to, const RunResult& result, int message_length) {
+  const std::string& port = to.name;
   const std::string place = RunPlace(result, message_length);
   if (result.ok()) return ProgrammedText(port, message_length);
   if (result.outcome == RunOutcome::kStopped) {
@@ -211,8 +212,8 @@ std::string OutcomeText(const std::string& port, const std::string& device,
            (result.byte_went_out ? ", which went out unanswered" : "") +
            "; the unit has not got the whole banner";
   }
-  if (result.port_failed()) return PortText(port, device, result, place);
-  return UnitText(port, result, place);
+  if (result.port_failed()) return PortText(to, result, place);
+  return UnitText(to, result, place);
 }
 
 std::string StaleLockText(const StaleLock& lock) {

@@ -57,7 +57,7 @@ bool NaturalOrder(const std::string& a, const std::string& b) {
 // above it in sysfs' tree, else a port of the machine itself. A USB serial
 // adapter's tty hangs off its interface, the interface off the device; the
 // USB host controller above them is on PCI, but the USB device comes first.
-void DescribeDevice(const fs::path& device, const fs::path& sys, SerialPort* port) {
+void DescribeDevice(const fs::path& device, const fs::path& sys, SystemPort* port) {
   for (fs::path dir = device; dir != sys && dir.has_relative_path(); dir = dir.parent_path()) {
     if (Exists(dir / "idVendor") && Exists(dir / "idProduct")) {
       port->kind = "usb";
@@ -85,7 +85,7 @@ void DescribeDevice(const fs::path& device, const fs::path& sys, SerialPort* por
 
 }  // namespace
 
-std::vector<SerialPort> SysfsSerialPorts(const std::string& root) {
+std::vector<SystemPort> SysfsSystemPorts(const std::string& root) {
   const fs::path top = root.empty() ? fs::path("/") : fs::path(root);
   const fs::path sys = RealPath(top / "sys");
   const fs::path dev = top / "dev";
@@ -101,7 +101,7 @@ std::vector<SerialPort> SysfsSerialPorts(const std::string& root) {
 
   std::vector<std::string> names = Names(top / "sys" / "class" / "tty");
   std::sort(names.begin(), names.end(), NaturalOrder);
-  std::vector<SerialPort> ports;
+  std::vector<SystemPort> ports;
   for (const std::string& name : names) {
     const fs::path tty = top / "sys" / "class" / "tty" / name;
     // Consoles, pseudo-terminals and the like have no device on a bus.
@@ -113,7 +113,7 @@ std::vector<SerialPort> SysfsSerialPorts(const std::string& root) {
     const fs::path node = RealPath(dev / name);
     if (node.empty()) continue;
 
-    SerialPort port;
+    SystemPort port;
     port.name = "/dev/" + name;
     DescribeDevice(device, sys, &port);
     const auto link = by_id.find(node);
@@ -123,4 +123,4 @@ std::vector<SerialPort> SysfsSerialPorts(const std::string& root) {
   return ports;
 }
 
-std::vector<SerialPort> SerialPorts() { return SysfsSerialPorts(""); }
+std::vector<SystemPort> SystemPorts() { return SysfsSystemPorts(""); }

@@ -2,9 +2,9 @@
 #include <string>
 #include <vector>
 
-#include "unitrun/serial_ports.h"
+#include "unitrun/system_ports.h"
 
 // The serial ports as sysfs and /dev under root tell them ("" for this
 // computer's own), named as they are under /; in natural order of their
 // names (ttyS2 before ttyS10).
-std::vector<SerialPort> SysfsSerialPorts(const std::string& root);
+std::vector<SystemPort> SysfsSystemPorts(const std::string& root);

@@ -99,8 +99,9 @@ int main(int argc, char** argv) {
                    StaleLockText(removed).c_str());
     }
     if (line == nullptr) {
+      const PortToProgram port{device, device, std::nullopt};
       std::fprintf(stderr, "%s: %s\n", program_invocation_short_name,
-                   OutcomeText(device, device, PortFailure(why), 0).c_str());
+                   OutcomeText(port, PortFailure(why), 0).c_str());
       return kExitPortFailed;
     }
     held.push_back(std::move(line));

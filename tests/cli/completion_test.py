@@ -3,19 +3,16 @@ and COMP_CWORD set as bash sets them on a Tab: against the program itself,
 and against a stand-in that lists made-up ports and options the program does
 not have yet."""
 
-import argparse
 import json
 import os
 import re
 import shlex
-import shutil
 import stat
 import subprocess
 import sys
-import tempfile
-import unittest
 
-ARGS = None
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from korvel_test_support import KorvelTestCase, main  # noqa: E402
 
 # As --list-ports --json gives them: an adapter with a stable name, one
 # without, and a built-in port.
@@ -34,7 +31,7 @@ def complete(program, *words, cwd=None):
     words = [program] + list(words)
     script = "\n".join([
         "compopt() { printf 'compopt %s\\n' \"$*\" >&2; }",  # only bash may call the real one
-        "source %s || exit 3" % shlex.quote(ARGS.completion),
+        "source %s || exit 3" % shlex.quote(KorvelTestCase.args.completion),
         "COMP_WORDS=(%s)" % " ".join(shlex.quote(w) for w in words),
         "COMP_CWORD=%d" % (len(words) - 1),
         "_korvel_program %s %s %s" % tuple(shlex.quote(w) for w in (program, words[-1], words[-2])),
@@ -53,10 +50,8 @@ def help_options(program):
     return sorted(set(re.findall(r"(?<![\w-])--[a-z][a-z0-9-]*", text)))
 
 
-class CompletionTestCase(unittest.TestCase):
-    def setUp(self):
-        self.work = tempfile.mkdtemp(prefix="korvel-completion-test-")
-        self.addCleanup(shutil.rmtree, self.work, True)
+class CompletionTestCase(KorvelTestCase):
+    scratch_prefix = "korvel-completion-test-"
 
     def stand_in(self):
         """A program with korvel-program's --help and two options more, and
@@ -69,7 +64,7 @@ class CompletionTestCase(unittest.TestCase):
                     "  --help) %s --help; printf %s ;;\n"
                     "  '--list-ports --json') printf '%%s\\n' %s ;;\n"
                     "  *) exit 2 ;;\n"
-                    "esac\n" % (shlex.quote(ARGS.program), shlex.quote(NEW_OPTIONS),
+                    "esac\n" % (shlex.quote(self.args.program), shlex.quote(NEW_OPTIONS),
                                 shlex.quote(ports)))
         os.chmod(path, os.stat(path).st_mode | stat.S_IXUSR)
         return path
@@ -77,18 +72,18 @@ class CompletionTestCase(unittest.TestCase):
 
 class OptionsTest(CompletionTestCase):
     def test_every_option_help_lists_is_completed(self):
-        options = help_options(ARGS.program)
+        options = help_options(self.args.program)
         self.assertIn("--port", options)
-        offered, _ = complete(ARGS.program, "--")
+        offered, _ = complete(self.args.program, "--")
         self.assertEqual(sorted(offered), options)
-        self.assertEqual(complete(ARGS.program, "--po")[0], ["--port"])
-        self.assertEqual(complete(ARGS.program, "-")[0], offered)
+        self.assertEqual(complete(self.args.program, "--po")[0], ["--port"])
+        self.assertEqual(complete(self.args.program, "-")[0], offered)
 
     def test_an_option_help_gains_is_completed_with_its_value(self):
         program = self.stand_in()
         offered, _ = complete(program, "--")
         self.assertEqual(sorted(offered),
-                         sorted(help_options(ARGS.program) + ["--lines", "--strict"]))
+                         sorted(help_options(self.args.program) + ["--lines", "--strict"]))
         open(os.path.join(self.work, "banner.txt"), "w").close()
         self.assertEqual(complete(program, "--lines", "ban", cwd=self.work),
                          (["banner.txt"], ["filenames"]))
@@ -96,15 +91,15 @@ class OptionsTest(CompletionTestCase):
     def test_nothing_is_offered_for_a_message_or_a_text(self):
         for words in (["HEL"], ["--text", "-"], ["--port", "COM1", "--", "--q"], ["--", ""]):
             with self.subTest(words=words):
-                self.assertEqual(complete(ARGS.program, *words)[0], [])
+                self.assertEqual(complete(self.args.program, *words)[0], [])
 
 
 class PortTest(CompletionTestCase):
     def test_the_ports_listed_here_with_the_addresses_of_serial_servers(self):
-        listed = subprocess.run([ARGS.program, "--list-ports", "--json"], capture_output=True,
+        listed = subprocess.run([self.args.program, "--list-ports", "--json"], capture_output=True,
                                 text=True, check=True).stdout.splitlines()
         ports = [json.loads(line)["port"] for line in listed]
-        offered, _ = complete(ARGS.program, "--port", "")
+        offered, _ = complete(self.args.program, "--port", "")
         self.assertEqual(sorted(offered), sorted(ports + ["socket://", "rfc2217://"]))
 
     def test_stable_names_first_then_the_devices(self):
@@ -130,9 +125,4 @@ class PortTest(CompletionTestCase):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--program", required=True)
-    parser.add_argument("--completion", required=True)
-    ARGS, rest = parser.parse_known_args()
-    ARGS.program, ARGS.completion = map(os.path.abspath, (ARGS.program, ARGS.completion))
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    main("program", "completion")

@@ -9,9 +9,8 @@
 
 namespace {
 
-// The message text of a command line, which must not be refused. What is
-// refused, and its words, is korvel_program_test's, where it also shows that
-// nothing was sent.
+// The message text of a command line, which must not be refused. That a
+// refusal sends nothing is korvel_program_test's, through the program.
 std::string Text(const CommandLine& line) {
   Message message;
   std::string refusal;
@@ -45,6 +44,67 @@ TEST(MessageTextTest, LinesAreJoinedAsTypedLinesAreAndEscapedTextGivesItsExactBy
   std::string fifty_eight;  // as many as a frame keeps
   for (int i = 0; i < 58; ++i) fifty_eight += "\\x41";
   EXPECT_EQ(FromText(fifty_eight), std::string(58, 'A'));
+}
+
+// Why a command line's message is refused; empty when it is not.
+std::string Refusal(const CommandLine& line) {
+  Message message;
+  std::string refusal;
+  return MessageText(line, &message, &refusal) ? "" : refusal;
+}
+
+TEST(MessageTextTest, EachRefusalSaysWhatAndWhere) {
+  const struct {
+    std::vector<std::string> lines;
+    std::string says;
+  } lines[] = {
+      {{std::string(29, 'A')}, "line 1 is 29 characters, 1 more than the 28"},
+      {{"one", std::string(30, 'B')}, "line 2 is 30 characters, 2 more"},
+      {{"one", "two", "three"}, "\"three\" would be a third line; the display has two"},
+      {{"tab\there"}, "line 1, character 4: the byte 0x09 cannot be typed"},
+      {{"ok", "del\x7f"}, "line 2, character 4: the byte 0x7F"},
+      // A letter typed in UTF-8 is named, with the byte to write instead.
+      {{"ok", "caf\xC3\xA9 'x'\\"},
+       "line 2, character 4: '\xC3\xA9' is 2 bytes of UTF-8 (C3 A9), and a message takes only "
+       "what can be typed (printable ASCII, space to ~); the unit's own byte for it is 0xE9; "
+       "write it with --text 'ok\\r\\ncaf\\xE9 '\\''x'\\''\\\\'"},
+      {{"\xE2\x82\xAC 5"},
+       "'\xE2\x82\xAC' is 3 bytes of UTF-8 (E2 82 AC), and a message takes only what can be "
+       "typed (printable ASCII, space to ~); the unit's font has no byte for it; --text takes "
+       "any byte as \\xHH"},
+      {{"\xE9t\xE9"}, "line 1, character 1: the byte 0xE9"},
+      {{"two\r\nlines"}, "line 1, character 4: the byte 0x0D"},
+      {{"two\nlines"}, "the byte 0x0A cannot be typed into a message (printable ASCII only, "
+                       "space to ~); give each line as its own argument"},
+  };
+  for (const auto& c : lines) {
+    SCOPED_TRACE(c.lines.back());
+    CommandLine line;
+    line.lines = c.lines;
+    const std::string refusal = Refusal(line);
+    EXPECT_NE(refusal.find(c.says), std::string::npos) << refusal;
+  }
+
+  const struct {
+    std::string text;
+    std::string says;
+  } texts[] = {
+      {std::string(59, 'x'), "--text is 59 bytes, 1 more than the 58 a frame keeps"},
+      {"ab\\q", "--text, character 3: \\q is no escape"},
+      {"\\t", "--text, character 1: \\t is no escape"},
+      {"ab\\x4", "--text, character 3: \\x needs two hex digits"},
+      {"\\xG0", "--text, character 1: \\x needs two hex digits"},
+      {"\\x", "--text, character 1: \\x needs two hex digits"},
+      {"ab\\", "--text, character 3: a backslash ends the text"},
+  };
+  for (const auto& c : texts) {
+    SCOPED_TRACE(c.text);
+    CommandLine line;
+    line.source = MessageSource::kText;
+    line.text = c.text;
+    const std::string refusal = Refusal(line);
+    EXPECT_NE(refusal.find(c.says), std::string::npos) << refusal;
+  }
 }
 
 TEST(DryRunTest, ShowsBothFramesAsTheyGoOutAndTheDisplay) {

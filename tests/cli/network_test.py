@@ -4,64 +4,30 @@ pseudo-terminals, and an RFC 2217 server of the tests' own for what ser2net
 there cannot show. Every unit, server and program started here is stopped
 again, also when a case fails."""
 
-import argparse
 import json
 import os
 import pty
 import re
 import select
-import shutil
 import signal
 import socket
-import subprocess
 import sys
-import tempfile
 import termios
 import time
-import unittest
 
-sys.dont_write_bytecode = True  # no cache beside the sources
-import rfc2217_peer as rp
-from ser2net import Ser2net, free_port
-from unit_on_pty import BLANK, Unit, hex_line, message_frame, padded, read_until_closed, wait_for
-
-ARGS = None
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import rfc2217_peer as rp  # noqa: E402
+from korvel_test_support import (BLANK, KorvelTestCase, free_port, hex_line, main,  # noqa: E402
+                                 message_frame, padded, read_until_closed, wait_for)
 
 
-def end(process):
-    process.kill()
-    process.wait()
-
-
-class NetworkTestCase(unittest.TestCase):
-    def setUp(self):
-        self.work = tempfile.mkdtemp(prefix="korvel-network-test-")
-        self.addCleanup(shutil.rmtree, self.work, True)
-
-    def unit(self, *options):
-        folder = tempfile.mkdtemp(dir=self.work)
-        unit = Unit(ARGS.unit, folder, *options)
-        self.addCleanup(unit.kill)
-        return unit
-
-    def ser2net(self, *connections):
-        server = Ser2net(self.work, connections)
-        self.addCleanup(server.kill)
-        return server
+class NetworkTestCase(KorvelTestCase):
+    scratch_prefix = "korvel-network-test-"
 
     def peer(self, **behaviour):
         peer = rp.Peer(**behaviour)
         self.addCleanup(peer.stop)
         return peer
-
-    def run_program(self, *args, timeout=30):
-        return subprocess.run([ARGS.program] + list(args), capture_output=True, timeout=timeout)
-
-    def start_program(self, *args, stderr=subprocess.PIPE):
-        process = subprocess.Popen([ARGS.program] + list(args), stdout=subprocess.PIPE,
-                                   stderr=stderr)
-        self.addCleanup(end, process)
-        return process
 
     def assert_programmed(self, result, port):
         self.assertEqual(result.returncode, 0, result.stderr)
@@ -72,8 +38,8 @@ class Ser2netTest(NetworkTestCase):
     def test_raw_tcp_brings_the_frames_byte_for_byte(self):
         # A unit that answers twice, and says more after each frame's end:
         # what it sent beyond its answer is read away before the next byte.
-        unit = self.unit("--extra", "1", "--stale", "15 3F")
-        server = self.ser2net(("raw", unit.path, "9600n81,local"))
+        unit = self.start_unit("--extra", "1", "--stale", "15 3F")
+        server = self.start_ser2net(("raw", unit.path, "9600n81,local"))
         port = "socket://127.0.0.1:%d" % server.ports[0]
         for message in (b"HELLO", b"WORLD"):
             self.assert_programmed(self.run_program("--port", port, message.decode()), port)
@@ -82,8 +48,8 @@ class Ser2netTest(NetworkTestCase):
 
     def test_rfc2217_sets_the_line_the_server_confirms(self):
         # ser2net opens the line at 19200 7E2; the run asks for 9600 8N1.
-        unit = self.unit()
-        server = self.ser2net(("rfc2217", unit.path, "19200e72"))
+        unit = self.start_unit()
+        server = self.start_ser2net(("rfc2217", unit.path, "19200e72"))
         port = "rfc2217://localhost:%d" % server.ports[0]
         self.assert_programmed(self.run_program("--port", port, "--text", r"\xFF\xFE OK"), port)
         self.assertEqual(unit.frames_after(2),
@@ -103,8 +69,8 @@ class Ser2netTest(NetworkTestCase):
         # Pinned down, as the client relies on it: ser2net confirms no DTR
         # or RTS setting on a pseudo-terminal, answers "what is DTR?" with the
         # question itself, and says the modem lines are all down.
-        unit = self.unit()
-        server = self.ser2net(("rfc2217", unit.path, "9600n81"))
+        unit = self.start_unit()
+        server = self.start_ser2net(("rfc2217", unit.path, "9600n81"))
         seen = talk_rfc2217(server.ports[0], [rp.subnegotiation(rp.SET_CONTROL, rp.DTR_ON),
                                               rp.subnegotiation(rp.SET_CONTROL, 11),
                                               rp.subnegotiation(rp.SET_CONTROL, rp.ASK_DTR)])
@@ -120,8 +86,8 @@ class MixUpTest(NetworkTestCase):
     with the name to use instead."""
 
     def test_rfc2217_on_a_raw_server_says_what_reached_the_line(self):
-        unit = self.unit()
-        server = self.ser2net(("raw", unit.path, "9600n81,local"))
+        unit = self.start_unit()
+        server = self.start_ser2net(("raw", unit.path, "9600n81,local"))
         port = "rfc2217://127.0.0.1:%d" % server.ports[0]
         start = time.monotonic()
         result = self.run_program("--port", port, "HI")
@@ -139,8 +105,8 @@ class MixUpTest(NetworkTestCase):
                       "socket://127.0.0.1:%d." % (port, server.ports[0]), result.stderr.decode())
 
     def test_socket_on_a_telnet_server_is_noticed_and_rfc2217_offered(self):
-        unit = self.unit()
-        server = self.ser2net(("rfc2217", unit.path, "9600n81"))
+        unit = self.start_unit()
+        server = self.start_ser2net(("rfc2217", unit.path, "9600n81"))
         port = "socket://localhost:%d" % server.ports[0]
         result = self.run_program("--port", port, "HI")
         self.assertEqual(result.returncode, 3, result.stderr)
@@ -161,8 +127,8 @@ class MixUpTest(NetworkTestCase):
                       result.stderr.decode())
 
     def test_a_silent_unit_behind_a_server_names_the_server_too_and_ctrl_c_ends_it_at_once(self):
-        unit = self.unit("--no-answer")
-        server = self.ser2net(("raw", unit.path, "9600n81,local"))
+        unit = self.start_unit("--no-answer")
+        server = self.start_ser2net(("raw", unit.path, "9600n81,local"))
         port = "socket://127.0.0.1:%d" % server.ports[0]
         result = self.run_program("--port", port, "HI")
         self.assertEqual(result.returncode, 4, result.stderr)
@@ -298,9 +264,9 @@ class ConnectTest(NetworkTestCase):
 
 class SeveralUnitsTest(NetworkTestCase):
     def test_all_at_once_one_silent_unit_holds_up_nobody_and_sets_the_status(self):
-        units = [self.unit() for _ in range(3)]
-        silent = self.unit("--no-answer")
-        server = self.ser2net(("raw", units[0].path, "9600n81,local"),
+        units = [self.start_unit() for _ in range(3)]
+        silent = self.start_unit("--no-answer")
+        server = self.start_ser2net(("raw", units[0].path, "9600n81,local"),
                               ("rfc2217", units[1].path, "9600n81"))
         ports = ["socket://127.0.0.1:%d" % server.ports[0], silent.path,
                  "rfc2217://127.0.0.1:%d" % server.ports[1], units[2].path]
@@ -332,7 +298,7 @@ class SeveralUnitsTest(NetworkTestCase):
         self.assertEqual(len(quiet.stderr.decode().splitlines()), 1, quiet.stderr)
 
     def test_a_terminal_shows_a_line_per_port_and_ctrl_c_stops_them_all(self):
-        units = [self.unit("--answer-delay", "5") for _ in range(2)]
+        units = [self.start_unit("--answer-delay", "5") for _ in range(2)]
         master, slave = pty.openpty()
         process = self.start_program("--port", units[0].path, "--port", units[1].path, "HI",
                                      stderr=slave)
@@ -352,8 +318,4 @@ class SeveralUnitsTest(NetworkTestCase):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--program", required=True)
-    parser.add_argument("--unit", required=True)
-    ARGS, rest = parser.parse_known_args()
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    main("program", "unit")

@@ -12,8 +12,9 @@ import tempfile
 import unittest
 
 sys.dont_write_bytecode = True  # no cache beside the sources
-from ser2net import Ser2net, free_port
-from unit_on_pty import BLANK, Unit, hex_line, message_frame, padded
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from korvel_test_support import (BLANK, Ser2net, Unit, free_port, hex_line,  # noqa: E402
+                                 message_frame, padded)
 
 ARGS = None
 

@@ -11,9 +11,9 @@ import os
 import sys
 
 sys.dont_write_bytecode = True  # no cache beside the sources
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cli"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "sim"))
 import korvel_drive as kd
-from unit_on_pty import Unit
+from sim_units import Unit
 from window_test import BLANK, WindowTest, message_frame
 
 PORTS_TITLE = "COM ports"

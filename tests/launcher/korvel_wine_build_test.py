@@ -18,8 +18,8 @@ import tempfile
 import unittest
 
 sys.dont_write_bytecode = True  # no cache beside the sources
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cli"))
-from line_holders import lock_path
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from korvel_test_support import lock_path  # noqa: E402
 
 LAUNCHER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "launcher")
 SCRIPTS = ("korvel-wine", "wine-arch", "wine-env.sh", "wine-exec", "wine-prefix.sh")

@@ -13,10 +13,10 @@ import time
 import unittest
 
 sys.dont_write_bytecode = True  # no cache beside the sources
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cli"))
-import korvel_drive as kd
-from line_holders import Minicom, lock_path, lock_pid, minicom_once
-from unit_on_pty import BLANK, Unit, hex_line
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import korvel_drive as kd  # noqa: E402
+from korvel_test_support import (BLANK, Minicom, Unit, hex_line, lock_path, lock_pid,  # noqa: E402
+                                 minicom_once)
 
 LAUNCHER = os.path.join(kd.TOP, "launcher", "korvel-wine")
 

@@ -5,59 +5,31 @@ is told to stop, and refuses a line another program holds, naming it, while
 holding none. Every program started here is ended by its pid, and no lock file
 is left behind."""
 
-import argparse
 import os
-import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
-import unittest
 
-sys.dont_write_bytecode = True  # no cache beside the sources
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cli"))
-from line_holders import Minicom, lock_path, lock_pid, minicom_once
-from unit_on_pty import Unit
-
-ARGS = None
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from korvel_test_support import (KorvelTestCase, Minicom, end, lock_path, lock_pid, main,  # noqa: E402
+                                 minicom_once)
 
 
-def end(process):
-    process.kill()
-    process.communicate()
-
-
-class LineLockTest(unittest.TestCase):
-    def setUp(self):
-        self.work = tempfile.mkdtemp(prefix="korvel-line-lock-test-")
-        self.addCleanup(shutil.rmtree, self.work, True)
-
-    def unit(self):
-        unit = Unit(ARGS.unit, tempfile.mkdtemp(dir=self.work))
-        self.addCleanup(self.assert_no_lock_left, unit.path)
-        self.addCleanup(unit.kill)
-        return unit
-
-    def assert_no_lock_left(self, device):
-        if os.path.lexists(lock_path(device)):
-            os.remove(lock_path(device))
-            self.fail("%s was left behind" % lock_path(device))
+class LineLockTest(KorvelTestCase):
+    scratch_prefix = "korvel-line-lock-test-"
 
     def start(self, *command, **options):
-        process = subprocess.Popen(list(command), text=True, **options)
-        self.addCleanup(end, process)
-        return process
+        return self.start_program(*command[1:], binary=command[0], text=True, **options)
 
     def hold(self, *args):
-        return self.start(ARGS.line_lock, *args, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        return self.start(self.args.line_lock, *args)
 
-    def run_program(self, unit):
-        return subprocess.run([ARGS.program, "--port", unit.path, "HELLO"], capture_output=True,
-                              text=True, timeout=30)
+    def program_unit(self, unit):
+        return self.run_program("--port", unit.path, "HELLO", text=True)
 
     def test_it_holds_the_lines_while_the_process_runs_and_lets_go_when_it_ends(self):
-        units = [self.unit(), self.unit()]
+        units = [self.start_unit(), self.start_unit()]
         stand_in = self.start("sleep", "600")
         holder = self.hold("--while", str(stand_in.pid), *[unit.path for unit in units])
         self.assertEqual(holder.stdout.readline(), "held\n")
@@ -65,7 +37,7 @@ class LineLockTest(unittest.TestCase):
             with self.subTest(unit=unit.path):
                 # Named as the holder: the process the lines are held for.
                 self.assertEqual(lock_pid(unit.path), stand_in.pid)
-                refused = self.run_program(unit)
+                refused = self.program_unit(unit)
                 self.assertEqual(refused.returncode, 3, refused.stderr)
                 self.assertIn("%s is in use by sleep (pid %d)" % (unit.path, stand_in.pid),
                               refused.stderr)
@@ -80,24 +52,24 @@ class LineLockTest(unittest.TestCase):
             with self.subTest(unit=unit.path):
                 self.assertFalse(os.path.lexists(lock_path(unit.path)))
                 # Its flock went too; the refused run and minicom sent nothing.
-                ran = self.run_program(unit)
+                ran = self.program_unit(unit)
                 self.assertEqual(ran.returncode, 0, ran.stderr)
                 self.assertEqual(len(unit.received()), 122)
 
     def test_told_to_stop_it_lets_go(self):
         for stop in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
             with self.subTest(signal=stop.name):
-                unit = self.unit()
+                unit = self.start_unit()
                 holder = self.hold(unit.path)
                 self.assertEqual(holder.stdout.readline(), "held\n")
                 self.assertEqual(lock_pid(unit.path), holder.pid)
                 holder.send_signal(stop)
                 self.assertEqual(holder.wait(timeout=10), 0)
                 self.assertFalse(os.path.lexists(lock_path(unit.path)))
-                self.assertEqual(self.run_program(unit).returncode, 0)
+                self.assertEqual(self.program_unit(unit).returncode, 0)
 
     def test_a_line_another_program_holds_is_refused_naming_it_and_none_is_held(self):
-        free, taken = self.unit(), self.unit()
+        free, taken = self.start_unit(), self.start_unit()
         minicom = Minicom(taken.path, self.work)
         self.addCleanup(minicom.end)
         start = time.monotonic()
@@ -113,9 +85,4 @@ class LineLockTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--line-lock", required=True)
-    parser.add_argument("--program", required=True)
-    parser.add_argument("--unit", required=True)
-    ARGS, rest = parser.parse_known_args()
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    main("line_lock", "program", "unit")

@@ -5,7 +5,6 @@ unit can show. Screenshots go to --out. Chromium, chromedriver, korvel-serve
 and korvel-unit are stopped by pid and the scratch folder removed, also when a
 case fails."""
 
-import argparse
 import os
 import re
 import shutil
@@ -16,7 +15,8 @@ import unittest
 
 sys.dont_write_bytecode = True  # no cache beside the sources
 from serve_support import TOKEN, Serve, write_config  # noqa: E402
-from unit_on_pty import BLANK, Unit, die_with_test, hex_line, message_frame, padded  # noqa: E402
+from korvel_test_support import (BLANK, KorvelTestCase, Unit, die_with_parent,  # noqa: E402
+                                 hex_line, main, message_frame, padded, stop_once)
 
 from selenium import webdriver  # noqa: E402
 from selenium.common.exceptions import TimeoutException  # noqa: E402
@@ -25,8 +25,6 @@ from selenium.webdriver.common.by import By  # noqa: E402
 from selenium.webdriver.common.keys import Keys  # noqa: E402
 from selenium.webdriver.support.ui import WebDriverWait  # noqa: E402
 
-ARGS = None
-STARTED = []  # how to stop each thing started, also when the run is cut short
 PHONE = (412, 915)
 NARROW_PHONE = (360, 740)
 DESKTOP = (1280, 900)
@@ -80,7 +78,7 @@ class Browser:
 
     def __init__(self, work, size):
         options = webdriver.ChromeOptions()
-        options.binary_location = ARGS.chromium
+        options.binary_location = KorvelTestCase.args.chromium
         for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
                      "--no-first-run", "--disable-background-networking",
                      "--disable-component-update", "--disable-sync", "--disable-breakpad",
@@ -90,8 +88,8 @@ class Browser:
                      "--window-size=%d,%d" % size):
             options.add_argument(flag)
         options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-        service = Service(ARGS.chromedriver, log_path=os.path.join(work, "chromedriver.log"),
-                          popen_kw={"preexec_fn": die_with_test})
+        service = Service(KorvelTestCase.args.chromedriver, log_path=os.path.join(work, "chromedriver.log"),
+                          popen_kw={"preexec_fn": die_with_parent})
         self.service = service
         self.driver = None
         try:
@@ -122,24 +120,23 @@ class Browser:
 class PageTest(unittest.TestCase):
     @classmethod
     def stop_later(cls, stop, *args):
-        cls.addClassCleanup(stop, *args)
-        STARTED.append((stop, args))
+        cls.addClassCleanup(stop_once(stop, *args))
 
     @classmethod
     def setUpClass(cls):
         cls.work = tempfile.mkdtemp(prefix="korvel-page-test-")
         cls.stop_later(shutil.rmtree, cls.work, True)
-        os.makedirs(ARGS.out, exist_ok=True)
+        os.makedirs(KorvelTestCase.args.out, exist_ok=True)
         cls.units = []
         for name in ("window", "counter"):
             folder = os.path.join(cls.work, name)
             os.mkdir(folder)
-            unit = Unit(ARGS.unit, folder, "--line-speed", "9600")
+            unit = Unit(KorvelTestCase.args.unit, folder, "--line-speed", "9600")
             cls.stop_later(unit.kill)
             cls.units.append(unit)
         # The door's adapter is unplugged: its port is not there.
         cls.missing = os.path.join(cls.work, "ttyUSB-unplugged")
-        serve = Serve(ARGS.serve, *write_config(cls.work, [
+        serve = Serve(KorvelTestCase.args.serve, *write_config(cls.work, [
             ("window", cls.units[0].path, "Shop window"),
             ("counter", cls.units[1].path, "Till counter"),
             ("door", cls.missing, "Front door")]))
@@ -160,7 +157,7 @@ class PageTest(unittest.TestCase):
     # --- helpers ---
 
     def shot(self, name):
-        path = os.path.join(ARGS.out, name + ".png")
+        path = os.path.join(KorvelTestCase.args.out, name + ".png")
         self.driver.save_screenshot(path)
         return path
 
@@ -265,8 +262,8 @@ class PageTest(unittest.TestCase):
         run = [v for v in seen if v > 0]
         self.assertEqual(run, sorted(run), "the bar only grows during a run: %s" % seen)
         self.shot("phone-programmed")
-        if ARGS.copy_mid_run:
-            shutil.copyfile(os.path.join(ARGS.out, "phone-mid-run.png"), ARGS.copy_mid_run)
+        if KorvelTestCase.args.copy_mid_run:
+            shutil.copyfile(os.path.join(KorvelTestCase.args.out, "phone-mid-run.png"), KorvelTestCase.args.copy_mid_run)
 
         # The token is kept: a reload goes straight to the units, as they are.
         self.reload()
@@ -398,32 +395,6 @@ class PageTest(unittest.TestCase):
         self.shot("narrow-phone")
 
 
-def main():
-    global ARGS
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--serve", required=True)
-    parser.add_argument("--unit", required=True)
-    parser.add_argument("--out", required=True)
-    parser.add_argument("--chromium", default="/usr/bin/chromium")
-    parser.add_argument("--chromedriver", default="/usr/bin/chromedriver")
-    parser.add_argument("--copy-mid-run", help="where to put a copy of the mid-run screenshot")
-    ARGS, rest = parser.parse_known_args()
-
-    # Stopped from outside (ctest's timeout, a closed terminal): unittest
-    # lets only KeyboardInterrupt end the whole run, and then all stops below.
-    def interrupted(signal_number, frame):
-        raise KeyboardInterrupt
-    signal.signal(signal.SIGTERM, interrupted)
-    signal.signal(signal.SIGHUP, interrupted)
-    try:
-        unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
-    except KeyboardInterrupt:
-        print("interrupted; stopping what was started", file=sys.stderr)
-        sys.exit(130)
-    finally:
-        for stop, args in reversed(STARTED):
-            stop(*args)
-
-
 if __name__ == "__main__":
-    main()
+    main("serve", "unit", "out", chromium="/usr/bin/chromium",
+         chromedriver="/usr/bin/chromedriver", copy_mid_run=None)

@@ -3,12 +3,10 @@ units on pseudo-terminals: answers and refusals, the queue, retries, restarts
 after kill -9, a unit held by another service, and bytes that are no HTTP.
 Everything started here is stopped by pid, also when a case fails."""
 
-import argparse
 import http.client
 import json
 import os
 import random
-import shutil
 import socket
 import ssl
 import subprocess
@@ -16,43 +14,32 @@ import sys
 import tempfile
 import threading
 import time
-import unittest
 
 sys.dont_write_bytecode = True
-from serve_support import TOKEN, Serve, wait_until, write_config  # noqa: E402
-from unit_on_pty import BLANK, Unit, hex_line, message_frame  # noqa: E402
-
-ARGS = None
+from serve_support import TOKEN, ServeTestCase, wait_until, write_config  # noqa: E402
+from korvel_test_support import BLANK, hex_line, main, message_frame  # noqa: E402
 
 
 def frame_of(*lines):
     return hex_line(message_frame(b"\r\n".join(l.encode() for l in lines)))
 
 
-class ServeTestCase(unittest.TestCase):
-    def setUp(self):
-        self.work = tempfile.mkdtemp(prefix="korvel-serve-test-")
-        self.addCleanup(shutil.rmtree, self.work, True)
+class ApiTestCase(ServeTestCase):
+    scratch_prefix = "korvel-serve-test-"
 
-    def unit(self, name, *options):
-        folder = os.path.join(self.work, "unit-" + name)
-        os.makedirs(folder, exist_ok=True)
-        unit = Unit(ARGS.unit, folder, "--no-spin", *options)
-        self.addCleanup(unit.kill)
-        return unit
+    def unit(self, *options):
+        return self.start_unit("--no-spin", *options)
 
     def serve(self, units, extra="", config=None):
         if config is None:
             config = write_config(self.work, units, extra)
-        serve = Serve(ARGS.serve, *config)
-        self.addCleanup(serve.kill)
         self.config = config
-        return serve
+        return self.start_serve(*config)
 
 
-class ApiTest(ServeTestCase):
+class ApiTest(ApiTestCase):
     def test_programs_a_unit_and_says_what_it_shows(self):
-        unit = self.unit("w")
+        unit = self.unit()
         serve = self.serve([("window", unit.path, "Shop window")])
         status, _, body = serve.put("window", ["GRAND OPENING", "SATURDAY 10 AM"])
         self.assertEqual(status, 200, body)
@@ -74,7 +61,7 @@ class ApiTest(ServeTestCase):
         self.assertIn('window: from 127.0.0.1: lines ["GRAND OPENING","SATURDAY 10 AM"]', serve.log())
 
     def test_refusals_send_nothing_and_say_why(self):
-        unit = self.unit("w")
+        unit = self.unit()
         serve = self.serve([("window", unit.path, "")])
         cases = [
             ({"lines": ["A" * 29]}, 422, "line 1 is 29 characters, 1 more than the 28"),
@@ -97,7 +84,7 @@ class ApiTest(ServeTestCase):
         self.assertEqual(serve.unit("window")["lines"], [])
 
     def test_every_api_call_needs_the_token_and_the_page_is_locked_down(self):
-        unit = self.unit("w")
+        unit = self.unit()
         serve = self.serve([("window", unit.path, "")],
                            extra='cors_origins = ["https://till.example"]')
         for token in (None, "wrong", TOKEN[:-1], TOKEN + "x", ""):
@@ -124,7 +111,7 @@ class ApiTest(ServeTestCase):
         self.assertNotIn("Access-Control-Allow-Origin", headers)
 
     def test_port_and_unit_failures_say_whose_fault(self):
-        silent = self.unit("s", "--no-answer")
+        silent = self.unit("--no-answer")
         serve = self.serve([("silent", silent.path, ""),
                             ("missing", os.path.join(self.work, "ttyNOWHERE"), "")])
         status, _, body = serve.put("missing", ["A"])
@@ -141,7 +128,7 @@ class ApiTest(ServeTestCase):
         self.assertIsNotNone(unit["next_try"])
 
     def test_a_failed_unit_is_tried_again_until_it_shows_the_text(self):
-        unit = self.unit("w")
+        unit = self.unit()
         link = os.path.join(self.work, "ttyLATER")
         serve = self.serve([("window", link, "")])
         status, _, body = serve.put("window", ["COME BACK"])
@@ -155,7 +142,7 @@ class ApiTest(ServeTestCase):
         self.assertEqual(unit.frames_after(2)[-1], frame_of("COME BACK"))
 
     def test_wait_0_answers_at_once_and_the_newest_text_goes_next(self):
-        unit = self.unit("w", "--line-speed", "9600", "--answer-delay", "5")
+        unit = self.unit("--line-speed", "9600", "--answer-delay", "5")
         serve = self.serve([("window", unit.path, "")])
         status, _, body = serve.put("window", ["FIRST"], wait=False)
         self.assertEqual(status, 202, body)
@@ -186,7 +173,7 @@ class ApiTest(ServeTestCase):
         self.assertEqual(serve.unit("window")["lines"], ["THIRD"])
 
     def test_units_run_side_by_side(self):
-        units = [self.unit(str(i), "--line-speed", "9600") for i in range(4)]
+        units = [self.unit("--line-speed", "9600") for _ in range(4)]
         serve = self.serve([("u%d" % i, u.path, "") for i, u in enumerate(units)])
         answers = [None] * len(units)
 
@@ -207,7 +194,7 @@ class ApiTest(ServeTestCase):
         print("four units at once took %.2f s" % took)
 
     def test_events_show_progress_and_changes(self):
-        unit = self.unit("w")
+        unit = self.unit()
         serve = self.serve([("window", unit.path, "")])
         connection = http.client.HTTPConnection("127.0.0.1", serve.port, timeout=10)
         self.addCleanup(connection.close)
@@ -242,17 +229,18 @@ class ApiTest(ServeTestCase):
         self.assertEqual(serve.request("GET", "/api/units")[0], 200)
 
 
-class HttpsTest(ServeTestCase):
+class HttpsTest(ApiTestCase):
     def test_https_with_the_configured_certificate(self):
-        unit = self.unit("w")
+        unit = self.unit()
         cert, key = os.path.join(self.work, "cert.pem"), os.path.join(self.work, "key.pem")
         subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
                         "-subj", "/CN=localhost", "-addext", "subjectAltName=IP:127.0.0.1",
                         "-keyout", key, "-out", cert], check=True, capture_output=True)
         path, port = write_config(self.work, [("window", unit.path, "")],
                                   'tls_cert = "%s"\ntls_key = "%s"' % (cert, key))
-        process = subprocess.Popen([ARGS.serve, "--config", path], stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL)
+        process = self.start_program("--config", path, binary=self.args.serve,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # Asked to end, it lets its line go.
         self.addCleanup(lambda: (process.terminate(), process.wait()))
         trusted = ssl.create_default_context(cafile=cert)
 
@@ -281,9 +269,9 @@ class HttpsTest(ServeTestCase):
             return None
 
 
-class RestartTest(ServeTestCase):
+class RestartTest(ApiTestCase):
     def test_kill_9_mid_run_and_the_next_start_finishes_the_job(self):
-        unit = self.unit("w", "--line-speed", "9600", "--answer-delay", "20")
+        unit = self.unit("--line-speed", "9600", "--answer-delay", "20")
         serve = self.serve([("window", unit.path, "")])
         self.assertEqual(serve.put("window", ["KEEP ME"], wait=False)[0], 202)
         wait_until(lambda: len(unit.received()) > 10, "the run to be under way")
@@ -318,12 +306,11 @@ class RestartTest(ServeTestCase):
         self.assertEqual(unit.frames_after(count + 2)[-1], frame_of("KEEP ME"))
 
     def test_a_second_service_on_the_same_unit_is_refused_naming_the_holder(self):
-        unit = self.unit("w")
+        unit = self.unit()
         first = self.serve([("window", unit.path, "")])
         self.assertEqual(first.put("window", ["MINE"])[0], 200)
         other = tempfile.mkdtemp(prefix="korvel-serve-test-", dir=self.work)
-        second = Serve(ARGS.serve, *write_config(other, [("window", unit.path, "")]))
-        self.addCleanup(second.kill)
+        second = self.start_serve(*write_config(other, [("window", unit.path, "")]))
         status, _, body = second.put("window", ["THEIRS"])
         self.assertEqual(status, 502, body)
         self.assertEqual(body["result"]["result"], "port-in-use")
@@ -332,17 +319,17 @@ class RestartTest(ServeTestCase):
         self.assertEqual(unit.frames_after(2)[-1], frame_of("MINE"))
 
     def test_a_mistake_in_the_configuration_stops_it_before_anything_opens(self):
-        unit = self.unit("w")
+        unit = self.unit()
         path, port = write_config(self.work, [("window", unit.path, ""), ("window", "/dev/x", "")])
-        result = subprocess.run([ARGS.serve, "--config", path], capture_output=True, timeout=10)
+        result = subprocess.run([self.args.serve, "--config", path], capture_output=True, timeout=10)
         self.assertEqual(result.returncode, 2)
         self.assertRegex(result.stderr.decode(), r"serve\.toml:\d+: unit\.name: 'window' is given twice")
         self.assertFalse(os.path.exists(os.path.join(self.work, "state")))
 
 
-class HostileInputTest(ServeTestCase):
+class HostileInputTest(ApiTestCase):
     def test_random_truncated_and_oversized_requests_leave_it_serving(self):
-        unit = self.unit("w")
+        unit = self.unit()
         serve = self.serve([("window", unit.path, "")])
         rng = random.Random(2026)
         garbage = [bytes(rng.randrange(256) for _ in range(rng.randrange(1, 2000)))
@@ -368,14 +355,5 @@ class HostileInputTest(ServeTestCase):
         self.assertEqual(unit.frames_after(2)[-1], frame_of("STILL HERE"))
 
 
-def main():
-    global ARGS
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--serve", required=True)
-    parser.add_argument("--unit", required=True)
-    ARGS, rest = parser.parse_known_args()
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
-
-
 if __name__ == "__main__":
-    main()
+    main("serve", "unit")

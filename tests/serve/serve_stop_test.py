@@ -4,40 +4,32 @@ between two bytes, the process exits 0 within 5 s, the unit's line is free for
 korvel-program at once, and korvel-serve started again programs the unit with
 the text it was asked for, since the run was cut short."""
 
-import argparse
 import os
-import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
-import unittest
 
 sys.dont_write_bytecode = True  # no cache beside the sources
-from serve_support import Serve, locks_held_by, write_config  # noqa: E402
-from unit_on_pty import BLANK, Unit, hex_line, message_frame, wait_for  # noqa: E402
+from serve_support import ServeTestCase, write_config  # noqa: E402
+from korvel_test_support import (BLANK, hex_line, lock_files_of, main,  # noqa: E402
+                                 message_frame, wait_for)
 
-ARGS = None
 WANTED = ["HELLO", "WORLD"]
 FRAME = len(BLANK)
 
 
-class StopTest(unittest.TestCase):
+class StopTest(ServeTestCase):
+    scratch_prefix = "korvel-serve-stop-test-"
+
     def setUp(self):
-        self.work = tempfile.mkdtemp(prefix="korvel-serve-stop-test-")
-        self.addCleanup(shutil.rmtree, self.work, True)
-        unit_folder = os.path.join(self.work, "unit")
-        os.makedirs(unit_folder)
-        self.unit = Unit(ARGS.unit, unit_folder, "--line-speed", "9600", "--answer-delay", "200")
-        self.addCleanup(self.unit.kill)
+        super().setUp()
+        self.unit = self.start_unit("--line-speed", "9600", "--answer-delay", "200")
 
         self.config, self.port = write_config(self.work, [("window", self.unit.path, "")])
 
     def serve(self, log_name):
-        serve = Serve(ARGS.serve, self.config, self.port, os.path.join(self.work, log_name))
-        self.addCleanup(serve.kill)
-        return serve
+        return self.start_serve(self.config, self.port, os.path.join(self.work, log_name))
 
     def test_sigterm_mid_run_stops_between_two_bytes_frees_the_line_and_the_text_comes_next_start(self):
         first = self.serve("first.log")
@@ -67,13 +59,12 @@ class StopTest(unittest.TestCase):
         self.assertIn("stopping (", log)
         self.assertIn("stopped at byte", log)
         self.assertTrue(log.rstrip().endswith("korvel-serve: stopped"), log)
-        self.assertEqual(locks_held_by(first.process.pid), [])
+        self.assertEqual(lock_files_of({first.process.pid}), [])
 
         # The line is free: korvel-program programs the unit right away.
         other = ["ANOTHER", "PROGRAM"]
         frames_before = len(self.unit.frames())
-        run = subprocess.run([ARGS.program, "--port", self.unit.path] + other,
-                             capture_output=True, text=True, timeout=120)
+        run = self.run_program("--port", self.unit.path, *other, text=True, timeout=120)
         self.assertEqual(run.returncode, 0, run.stderr)
         self.assertEqual(self.unit.frames_after(frames_before + 2)[-1],
                          hex_line(message_frame(b"ANOTHER\r\nPROGRAM")))
@@ -99,13 +90,8 @@ class StopTest(unittest.TestCase):
 
         second.process.send_signal(signal.SIGTERM)
         self.assertEqual(second.process.wait(5), 0, second.log())
-        self.assertEqual(locks_held_by(second.process.pid), [])
+        self.assertEqual(lock_files_of({second.process.pid}), [])
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--serve", required=True)
-    parser.add_argument("--unit", required=True)
-    parser.add_argument("--program", required=True)
-    ARGS, rest = parser.parse_known_args()
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    main("serve", "unit", "program")

@@ -1,26 +1,20 @@
 """korvel-serve started as a user starts it, on a free loopback port with a
-configuration, token and state folder of its own, and stopped again by pid."""
+configuration, token and state folder of its own, and stopped again by pid;
+a test case that starts it beside its units."""
 
 import http.client
 import json
 import os
 import signal
-import socket
 import subprocess
 import sys
 import time
 
 sys.dont_write_bytecode = True  # no cache beside the sources
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cli"))
-from unit_on_pty import die_with_test, wait_for  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from korvel_test_support import KorvelTestCase, die_with_parent, free_port, wait_for  # noqa: E402
 
 TOKEN = "test-token-0123456789abcdef"
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def write_config(work, units, extra=""):
@@ -56,7 +50,7 @@ class Serve:
         self.log_file = open(self.log_path, "ab")
         self.process = subprocess.Popen([self.binary, "--config", self.config],
                                         stdout=self.log_file, stderr=subprocess.STDOUT,
-                                        preexec_fn=die_with_test)
+                                        preexec_fn=die_with_parent)
         try:
             wait_for(lambda: self.ready() or self.process.poll() is not None,
                      "korvel-serve to listen")
@@ -123,22 +117,6 @@ class Serve:
         self.log_file.close()
 
 
-def locks_held_by(pid):
-    """The lock files in /var/lock that name pid as their owner."""
-    held = []
-    for name in os.listdir("/var/lock"):
-        if not name.startswith("LCK.."):
-            continue
-        try:
-            with open(os.path.join("/var/lock", name)) as f:
-                owner = f.read().strip()
-        except OSError:
-            continue
-        if owner == str(pid):
-            held.append(name)
-    return held
-
-
 def wait_until(condition, what, seconds=15):
     deadline = time.monotonic() + seconds
     while True:
@@ -148,3 +126,14 @@ def wait_until(condition, what, seconds=15):
         if time.monotonic() > deadline:
             raise AssertionError("timed out waiting for " + what)
         time.sleep(0.02)
+
+
+class ServeTestCase(KorvelTestCase):
+    """A test that starts korvel-serve (args.serve): stopped as a service
+    manager stops it, then checked as all the test started."""
+
+    def start_serve(self, config, port, log_path=None):
+        serve = Serve(self.args.serve, config, port, log_path)
+        self.started(serve.process.pid)
+        self.addCleanup(serve.kill)
+        return serve

@@ -7,27 +7,22 @@ What the unit receives, answers and reports is korvel-program's tests' to see.
 
 import os
 import select
-import shutil
 import sys
-import tempfile
 import time
 import tty
-import unittest
 
 sys.dont_write_bytecode = True  # no cache beside the sources
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cli"))
-from unit_on_pty import Unit, wait_for
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from korvel_test_support import KorvelTestCase, main, wait_for  # noqa: E402
 
-BINARY = None
 BYTE_US = 10 * 1000000 // 9600  # ten bits at 9600 baud
 
 
-class LineSpeedTest(unittest.TestCase):
+class LineSpeedTest(KorvelTestCase):
+    scratch_prefix = "korvel-unit-test-"
+
     def test_each_byte_and_each_answer_takes_ten_bits_of_line_time(self):
-        work = tempfile.mkdtemp(prefix="korvel-unit-test-")
-        self.addCleanup(shutil.rmtree, work, True)
-        unit = Unit(BINARY, work, "--line-speed", "9600")
-        self.addCleanup(unit.kill)
+        unit = self.start_unit("--line-speed", "9600")
         line = os.open(unit.path, os.O_RDWR | os.O_NOCTTY)
         self.addCleanup(os.close, line)
         tty.setraw(line)
@@ -50,5 +45,4 @@ class LineSpeedTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    BINARY = sys.argv.pop(1)
-    unittest.main(verbosity=2)
+    main("unit")

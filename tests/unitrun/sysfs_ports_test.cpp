@@ -65,7 +65,7 @@ class SysfsPortsTest : public testing::Test {
   fs::path root_;
 };
 
-std::vector<std::string> Fields(const SerialPort& port) {
+std::vector<std::string> Fields(const SystemPort& port) {
   return {port.name,    port.kind,          port.vendor_id, port.product_id, port.manufacturer,
           port.product, port.serial_number, port.by_id,     port.description};
 }
@@ -123,7 +123,7 @@ TEST_F(SysfsPortsTest, EachPortSaysWhatItIsAndPortsWithoutAUartAreLeftOut) {
   File("dev/tty0", "");
 
   std::vector<std::vector<std::string>> listed;
-  for (const SerialPort& port : SysfsSerialPorts(root_.string())) listed.push_back(Fields(port));
+  for (const SystemPort& port : SysfsSystemPorts(root_.string())) listed.push_back(Fields(port));
   const std::vector<std::vector<std::string>> expected = {
       {"/dev/ttyACM0", "usb", "2341", "0043", "Arduino (www.arduino.cc)", "Arduino Uno",
        "85736323838351F0B0C1",
@@ -139,7 +139,7 @@ TEST_F(SysfsPortsTest, EachPortSaysWhatItIsAndPortsWithoutAUartAreLeftOut) {
 
 TEST_F(SysfsPortsTest, NoSysfsNoPorts) {
   File("dev/ttyS0", "");
-  EXPECT_TRUE(SysfsSerialPorts(root_.string()).empty());
+  EXPECT_TRUE(SysfsSystemPorts(root_.string()).empty());
 }
 
 }  // namespace

@@ -12,13 +12,13 @@
 #include <utility>
 #include <vector>
 
-#include "unitrun/serial_ports.h"
+#include "unitrun/system_ports.h"
 
 namespace {
 
 constexpr const wchar_t* kSerialComm = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
-class SerialPortsWindowsTest : public testing::Test {
+class SystemPortsWindowsTest : public testing::Test {
  protected:
   void TearDown() override {
     HKEY key = nullptr;
@@ -74,7 +74,7 @@ class SerialPortsWindowsTest : public testing::Test {
   std::vector<std::pair<HDEVINFO, SP_DEVINFO_DATA>> devices_;
 };
 
-TEST_F(SerialPortsWindowsTest, EachPortByDeviceManagersNameInTheOrderOfTheirNumbers) {
+TEST_F(SystemPortsWindowsTest, EachPortByDeviceManagersNameInTheOrderOfTheirNumbers) {
   List(L"\\Device\\KorvelTest0", L"COM27");
   List(L"\\Device\\KorvelTest1", L"COM108");
   List(L"\\Device\\KorvelTest2", L"COM31");
@@ -85,7 +85,7 @@ TEST_F(SerialPortsWindowsTest, EachPortByDeviceManagersNameInTheOrderOfTheirNumb
   Own(GUID_DEVCLASS_PORTS, L"KORVELTEST\\PORT\\40", L"COM40", L"Unplugged Port (COM40)");
 
   std::vector<std::pair<std::string, std::string>> listed;
-  for (const SerialPort& port : SerialPorts()) {
+  for (const SystemPort& port : SystemPorts()) {
     if (port.name == "COM27" || port.name == "COM31" || port.name == "COM108" ||
         port.name == "COM40") {
       listed.emplace_back(port.name, port.description);

@@ -4,7 +4,7 @@
 
 // A serial port of this computer and what the system says it is. A field
 // the system does not give stays empty.
-struct SerialPort {
+struct SystemPort {
   std::string name;  // what --port takes: /dev/ttyUSB0, COM3
   std::string kind;  // "usb", "pci" or "built-in"
   std::string vendor_id, product_id;                 // four hex digits each (USB, PCI)
@@ -16,4 +16,4 @@ struct SerialPort {
 // The serial ports of this computer, read from what the system keeps about
 // them; no port is opened. Linux: the tty devices sysfs puts on a bus, but
 // for a ttyS without a UART behind it. Windows: the system's COM ports.
-std::vector<SerialPort> SerialPorts();
+std::vector<SystemPort> SystemPorts();

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <map>
 
-#include "unitrun/serial_ports.h"
+#include "unitrun/system_ports.h"
 
 namespace {
 
@@ -66,11 +66,11 @@ int PortNumber(const std::string& name) {
 
 }  // namespace
 
-std::vector<SerialPort> SerialPorts() {
+std::vector<SystemPort> SystemPorts() {
   // The system lists its serial ports here: the device as the value's name,
   // the port's name as its data. A port no device owns (one a driver makes
   // up) is described by its device.
-  std::vector<SerialPort> ports;
+  std::vector<SystemPort> ports;
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
       ERROR_SUCCESS) {
@@ -84,7 +84,7 @@ std::vector<SerialPort> SerialPorts() {
         RegEnumValueW(key, index, device, &device_size, nullptr, nullptr, nullptr, nullptr);
     if (result == ERROR_NO_MORE_ITEMS) break;
     if (result != ERROR_SUCCESS) continue;
-    SerialPort port;
+    SystemPort port;
     port.name = StringValue(key, device);
     if (port.name.empty()) continue;
     const auto name = friendly.find(port.name);
@@ -92,7 +92,7 @@ std::vector<SerialPort> SerialPorts() {
     ports.push_back(port);
   }
   RegCloseKey(key);
-  std::sort(ports.begin(), ports.end(), [](const SerialPort& a, const SerialPort& b) {
+  std::sort(ports.begin(), ports.end(), [](const SystemPort& a, const SystemPort& b) {
     return PortNumber(a.name) < PortNumber(b.name);
   });
   return ports;

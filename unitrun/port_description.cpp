@@ -1,4 +1,4 @@
-#include "unitrun/listed_port.h"
+#include "unitrun/port_description.h"
 
 #include <algorithm>
 #include <cctype>
@@ -27,7 +27,7 @@ std::string JsonValue(const std::string& text) { return text.empty() ? "null" : 
 
 }  // namespace
 
-std::string PortLine(const SerialPort& port, std::size_t name_width) {
+std::string PortDescriptionLine(const SystemPort& port, std::size_t name_width) {
   // "USB 0403:6001", "PCI 1415:c158", "built-in".
   std::string kind = port.kind;
   if (!port.vendor_id.empty()) kind = Upper(kind) + " " + port.vendor_id + ":" + port.product_id;
@@ -44,7 +44,7 @@ std::string PortLine(const SerialPort& port, std::size_t name_width) {
   return line;
 }
 
-std::string PortJson(const SerialPort& port) {
+std::string PortDescriptionJson(const SystemPort& port) {
   return "{\"port\":" + JsonString(port.name) + ",\"kind\":" + JsonValue(port.kind) +
          ",\"vendor_id\":" + JsonValue(port.vendor_id) +
          ",\"product_id\":" + JsonValue(port.product_id) +

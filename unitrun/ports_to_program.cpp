@@ -1,10 +1,10 @@
-#include "unitrun/port_list.h"
+#include "unitrun/ports_to_program.h"
 
 #include <cctype>
 #include <map>
+#include <utility>
 
 #include "network/host_lookup.h"
-#include "network/network_address.h"
 #include "network/network_device.h"
 #include "unitrun/port_system.h"
 #include "unitrun/run_messages.h"
@@ -15,9 +15,12 @@ namespace {
 // leads to; for a server, each address its host name leads to on that TCP
 // port (localhost and 127.0.0.1 share one). A name that cannot be looked up
 // is kept as it is: the run will say why it cannot be reached.
-bool Identities(const std::string& name, std::string* device,
+bool Identities(const std::string& name, PortToProgram* port,
                 std::vector<std::string>* identities, std::string* refusal) {
   identities->clear();
+  port->name = name;
+  port->device.clear();
+  port->server.reset();
   if (!IsNetworkName(name)) {
     NetworkAddress server;
     if (!DeviceExists(name) && ParseNetworkAddress("socket://" + name, &server)) {
@@ -27,8 +30,8 @@ bool Identities(const std::string& name, std::string* device,
                  "that lets the client set the line";
       return false;
     }
-    if (!DeviceForPort(name, device, refusal)) return false;
-    identities->push_back(DeviceIdentity(*device));
+    if (!DeviceForPort(name, &port->device, refusal)) return false;
+    identities->push_back(DeviceIdentity(port->device));
     return true;
   }
   NetworkAddress address;
@@ -37,14 +40,14 @@ bool Identities(const std::string& name, std::string* device,
     *refusal = AddressFaultText(name, fault);
     return false;
   }
-  *device = name;
-  const std::string port = " " + std::to_string(address.port);
+  const std::string tcp_port = " " + std::to_string(address.port);
   std::string host = address.host;
   for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  identities->push_back("server " + host + port);
+  identities->push_back("server " + host + tcp_port);
   for (const std::string& numeric : HostAddresses(address.host, kConnectTimeoutMs)) {
-    identities->push_back("server " + numeric + port);
+    identities->push_back("server " + numeric + tcp_port);
   }
+  port->server = std::move(address);
   return true;
 }
 
@@ -52,8 +55,7 @@ bool Identities(const std::string& name, std::string* device,
 
 bool PortNamed(const std::string& name, PortToProgram* port,
                std::vector<std::string>* identities, std::string* refusal) {
-  port->name = name;
-  return Identities(name, &port->device, identities, refusal);
+  return Identities(name, port, identities, refusal);
 }
 
 bool PortsToProgram(const std::vector<std::string>& names, std::vector<PortToProgram>* ports,
@@ -61,9 +63,9 @@ bool PortsToProgram(const std::vector<std::string>& names, std::vector<PortToPro
   std::map<std::string, std::string> named;  // identity -> the name first given for it
   ports->clear();
   for (const std::string& name : names) {
-    std::string device;
+    PortToProgram port;
     std::vector<std::string> identities;
-    if (!Identities(name, &device, &identities, refusal)) {
+    if (!Identities(name, &port, &identities, refusal)) {
       *refusal = "--port " + *refusal;
       return false;
     }
@@ -77,7 +79,7 @@ bool PortsToProgram(const std::vector<std::string>& names, std::vector<PortToPro
       return false;
     }
     for (const std::string& identity : identities) named.emplace(identity, name);
-    ports->push_back({name, device});
+    ports->push_back(std::move(port));
   }
   return true;
 }

@@ -1,12 +1,16 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "network/network_address.h"
+
 // A port korvel-program is to program: as the person named it, and the
-// device or serial server it leads to.
+// device or serial server it leads to, read once here.
 struct PortToProgram {
   std::string name;
-  std::string device;
+  std::string device;                   // empty for a serial server
+  std::optional<NetworkAddress> server;  // a serial server's address
 };
 
 // What one port name leads to, and its identities: two names of the same
