@@ -11,6 +11,24 @@ import subprocess
 import time
 
 
+LOCK_DIR = "/var/lock"
+
+
+def lock_path(device):
+    """Where the lock file of a device is: named after the device it leads to."""
+    return os.path.join(LOCK_DIR, "LCK.." + os.path.realpath(device)[len("/dev/"):]
+                        .replace("/", "_"))
+
+
+def lock_pid(device):
+    """The pid in a device's lock file; None when there is none."""
+    try:
+        with open(lock_path(device)) as f:
+            return int(f.read())
+    except (FileNotFoundError, ValueError):
+        return None
+
+
 class StartError(Exception):
     """A simulated unit or ser2net did not start."""
 

@@ -17,8 +17,9 @@ import time
 import unittest
 
 sys.dont_write_bytecode = True  # no cache beside the sources
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from korvel_test_support import hex_line, message_frame  # noqa: E402
 from mqtt_parts import Broker, Gateway, HomeAssistant, Unit, free_port, wait_for  # noqa: E402
-from unit_on_pty import hex_line, message_frame  # noqa: E402
 
 ARGS = None
 

@@ -24,8 +24,8 @@ import unittest
 sys.dont_write_bytecode = True  # no cache beside the sources
 TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(TOP, "sim"))
-from sim_units import (Ser2net, StartError, Unit, die_with_parent, free_port,  # noqa: E402,F401
-                       listening, wait_for)
+from sim_units import (LOCK_DIR, Ser2net, StartError, Unit, die_with_parent,  # noqa: E402,F401
+                       free_port, listening, lock_path, lock_pid, wait_for)
 
 SPACE, CRLF, END = b" ", b"\r\n", b"\r\n\x1a"
 BLANK = SPACE * 28 + CRLF + SPACE * 28 + END
@@ -84,24 +84,8 @@ def end(process):
 # nothing, keeps a UUCP lock file in /var/lock; picocom, its input on a pipe,
 # keeps an flock. Each is ended by its pid, and minicom's lock file with it.
 
-LOCK_DIR = "/var/lock"
 # minicom's own settings: no modem to set up or hang up, so nothing is sent.
 MINIRC = "pu minit\npu mreset\npu mhangup\n"
-
-
-def lock_path(device):
-    """Where the lock file of a device is: named after the device it leads to."""
-    return os.path.join(LOCK_DIR, "LCK.." + os.path.realpath(device)[len("/dev/"):]
-                        .replace("/", "_"))
-
-
-def lock_pid(device):
-    """The pid in a device's lock file; None when there is none."""
-    try:
-        with open(lock_path(device)) as f:
-            return int(f.read())
-    except (FileNotFoundError, ValueError):
-        return None
 
 
 def dead_pid():

@@ -10,22 +10,12 @@ import signal
 import socket
 import ssl
 import subprocess
-import sys
 import threading
 import time
 
 import paho.mqtt.client as mqtt
 
-TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-sys.path.insert(0, os.path.join(TOP, "tests", "cli"))
-from line_holders import lock_path, lock_pid  # noqa: E402
-from unit_on_pty import Unit, die_with_test, wait_for  # noqa: E402,F401
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+from sim_units import Unit, die_with_parent, free_port, lock_path, lock_pid, wait_for  # noqa: F401
 
 
 def accepts(port):
@@ -80,7 +70,7 @@ class Broker:
         log = open(self.config + ".log", "a")
         self.process = subprocess.Popen(["mosquitto", "-c", self.config],
                                         stdout=subprocess.DEVNULL, stderr=log,
-                                        preexec_fn=die_with_test)
+                                        preexec_fn=die_with_parent)
         log.close()
         wait_for(lambda: accepts(self.port) or self.process.poll() is not None,
                  "mosquitto to listen")
@@ -198,7 +188,7 @@ class Gateway:
         log = open(self.log_path, "a")
         self.process = subprocess.Popen([self.serve, "--config", self.config],
                                         stdout=subprocess.DEVNULL, stderr=log,
-                                        preexec_fn=die_with_test)
+                                        preexec_fn=die_with_parent)
         log.close()
         if connected:
             self.wait_log("mqtt: connected", seconds)
