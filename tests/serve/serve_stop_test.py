@@ -1,5 +1,5 @@
 """korvel-serve stopped by SIGTERM in the middle of a slow run (a simulated unit
-answering each byte 200 ms late on an emulated 9600-baud line): the run stops
+answering each byte 50 ms late on an emulated 9600-baud line): the run stops
 between two bytes, the process exits 0 within 5 s, the unit's line is free for
 korvel-program at once, and korvel-serve started again programs the unit with
 the text it was asked for, since the run was cut short."""
@@ -24,7 +24,7 @@ class StopTest(ServeTestCase):
 
     def setUp(self):
         super().setUp()
-        self.unit = self.start_unit("--line-speed", "9600", "--answer-delay", "200")
+        self.unit = self.start_unit("--line-speed", "9600", "--answer-delay", "50")
 
         self.config, self.port = write_config(self.work, [("window", self.unit.path, "")])
 
