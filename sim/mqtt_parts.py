@@ -1,4 +1,4 @@
-"""The parts of korvel-serve's MQTT side as the tests and the bench start them:
+"""What korvel-serve's MQTT side meets, as the tests and the bench start it:
 Debian's mosquitto on a free port of 127.0.0.1 with a configuration of their
 own, korvel-serve gateways with an [mqtt] section, simulated units, and Home
 Assistant's side played by a paho-mqtt client. Each is stopped by its pid."""
