@@ -71,7 +71,13 @@ void UnitWorker::Start(std::vector<std::string>* log) {
     }
   }
   if (!problem.empty()) log->push_back(JoinedLog(name_, problem + "; starting afresh"));
-  observer_.Changed(Snapshot());
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const UnitSnapshot now = SnapshotLocked();
+    const std::uint64_t seq = ++snapshots_taken_;
+    lock.unlock();
+    Tell(now, seq, false);
+  }
   RunResult why;
   std::vector<StaleLock> removed;
   const bool held = line_.Hold(&why, &removed);
@@ -111,10 +117,25 @@ std::shared_future<TextAnswer> UnitWorker::Submit(const Lines& lines, const std:
   retry_after_ms_ = 0;  // a new text is a fresh start
   Save(lock);
   const UnitSnapshot snapshot = SnapshotLocked();
+  const std::uint64_t seq = ++snapshots_taken_;
   lock.unlock();
   wake_.notify_all();
-  observer_.Changed(snapshot);
+  Tell(snapshot, seq, false);
   return answer;
+}
+
+void UnitWorker::Tell(const UnitSnapshot& unit, std::uint64_t seq, bool progress) {
+  std::lock_guard<std::mutex> told(tell_mutex_);
+  // A change is told unless a newer change was; progress only while nothing
+  // newer was told.
+  if (seq < (progress ? last_told_ : last_change_told_)) return;
+  last_told_ = std::max(last_told_, seq);
+  if (progress) {
+    observer_.Progress(unit);
+  } else {
+    last_change_told_ = seq;
+    observer_.Changed(unit);
+  }
 }
 
 UnitSnapshot UnitWorker::Snapshot() const {
@@ -218,19 +239,23 @@ void UnitWorker::RunOnce(std::unique_lock<std::mutex>& lock, std::shared_ptr<Wai
   of_ = kFrameSize;
   const int message_length = SentLength(MessageFrame(batch->text));
   if (shown_before == batch->lines) Save(lock);
-  observer_.Changed(SnapshotLocked());
+  const UnitSnapshot starting = SnapshotLocked();
+  const std::uint64_t starting_seq = ++snapshots_taken_;
   lock.unlock();
+  Tell(starting, starting_seq, false);
 
   const AnsweredFn answered = [&](RunPhase phase, int sent) {
     UnitSnapshot progress;
+    std::uint64_t seq = 0;
     {
       std::lock_guard<std::mutex> guard(mutex_);
       phase_ = phase;
       sent_ = sent;
       of_ = phase == RunPhase::kBlank ? kFrameSize : message_length;
       progress = SnapshotLocked();
+      seq = ++snapshots_taken_;
     }
-    observer_.Progress(progress);
+    Tell(progress, seq, true);
   };
   const StopFn stop_now = [this] {
     std::lock_guard<std::mutex> guard(mutex_);
@@ -277,8 +302,9 @@ void UnitWorker::RunOnce(std::unique_lock<std::mutex>& lock, std::shared_ptr<Wai
   answer.ran = true;
   answer.run = run;
   answer.after = SnapshotLocked();
+  const std::uint64_t ended_seq = ++snapshots_taken_;
   lock.unlock();
-  observer_.Changed(answer.after);
+  Tell(answer.after, ended_seq, false);
   Answer(batch, answer);
   lock.lock();
 }

@@ -102,6 +102,11 @@ class UnitWorker {
   void Loop();
   void RunOnce(std::unique_lock<std::mutex>& lock, std::shared_ptr<Waiting> batch);
   UnitSnapshot SnapshotLocked() const;
+  // Tells the observer of a snapshot taken under the lock as number seq,
+  // outside it. Snapshots taken on two threads may arrive out of order: a
+  // change older than the last change told, or progress older than anything
+  // told, is not told at all.
+  void Tell(const UnitSnapshot& unit, std::uint64_t seq, bool progress);
   void Save(std::unique_lock<std::mutex>& lock);
   void Answer(const std::shared_ptr<Waiting>& batch, const TextAnswer& answer);
 
@@ -122,6 +127,9 @@ class UnitWorker {
   int sent_ = 0, of_ = 0;
   std::shared_ptr<Waiting> waiting_;  // the newest text, to go next
   bool stopping_ = false;
+  std::uint64_t snapshots_taken_ = 0;  // for Tell, under mutex_
+  std::mutex tell_mutex_;
+  std::uint64_t last_told_ = 0, last_change_told_ = 0;  // under tell_mutex_
   std::thread thread_;
 };
 

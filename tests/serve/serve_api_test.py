@@ -214,8 +214,11 @@ class ApiTest(ApiTestCase):
                          [("blank", 1, 0), ("blank", 2, 0), ("blank", 3, 1)])
         self.assertEqual((progress[-1]["frame"], progress[-1]["sent"], progress[-1]["bar"]),
                          ("message", 61, 60))
+        # Each change in the order it happened; the new text may already be on
+        # its way when the page hears of it.
         statuses = [data["status"] for kind, data in events if kind == b"event: unit"]
-        self.assertEqual(statuses, ["programmed", "pending", "programming", "programmed"])
+        self.assertIn(statuses, (["programmed", "pending", "programming", "programmed"],
+                                 ["programmed", "programming", "programmed"]))
         # Listeners are bounded: the ninth is turned away.
         streams = []
         for _ in range(7):
