@@ -157,7 +157,10 @@ class Ser2net:
         self.ports = []
         lines = ["%YAML 1.1", "---"]
         for n, (kind, device, settings) in enumerate(connections):
+            # A port let go is free again at once: the system may hand it out twice.
             port = free_port()
+            while port in self.ports:
+                port = free_port()
             self.ports.append(port)
             accepter = "tcp" if kind == "raw" else "telnet(rfc2217),tcp"
             lines += ["connection: &unit%d" % n,
