@@ -143,18 +143,7 @@ class Rfc2217Device final : public SerialDevice,
     Command(cpo::kSetControl, {(modem_control & kRts) ? cpo::kRtsOn : cpo::kRtsOff});
   }
 
-  QueueFacts ReadQueues(int wait_ms) override {
-    // Once the connection has been read since the last byte went out, only
-    // the wait for an answer needs to ask again: each read costs a call into
-    // the system, several a byte, which a machine with many units feels.
-    if (!(link_.read_since_sent() && wait_ms == 0)) link_.Pump(0);
-    if (wait_ms > 0 && received_.empty()) link_.Pump(wait_ms);
-    QueueFacts facts;
-    facts.byte_waiting = !received_.empty();
-    // Each byte is handed to the system whole when written.
-    facts.output_drained = true;
-    return facts;
-  }
+  QueueFacts ReadQueues(int wait_ms) override { return link_.Queues(received_, wait_ms); }
 
 
   ModemLines ReadModemLines(int wait_ms) override {

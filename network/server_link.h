@@ -1,12 +1,14 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "network/byte_channel.h"
 #include "network/tcp_connection.h"
+#include "serial/serial_device.h"
 
 // The channel to a serial server as a device uses it: what arrives is read
 // in whole buffers and handed to the device, what it sends goes out at once,
@@ -36,6 +38,10 @@ class ServerLink {
   // Reads until done() or limit_ms, or a stop is asked; whether done() came
   // true.
   bool WaitUntil(const std::function<bool()>& done, std::int64_t limit_ms, const StopCheck* stop);
+
+  // What a device on the link reports of its queues, received being the
+  // server's bytes the device keeps for the unit.
+  QueueFacts Queues(const std::deque<std::uint8_t>& received, int wait_ms);
 
   bool gone() const { return gone_; }
   // Whether the channel has been read since the last bytes went out.
