@@ -29,13 +29,7 @@ class RawTcpDevice final : public SerialDevice, private ServerLink::Owner {
     return none;
   }
 
-  std::uint8_t ReceiveByte() override {
-    if (received_.empty()) link_.Pump(0);
-    if (received_.empty()) return 0;
-    const std::uint8_t value = received_.front();
-    received_.pop_front();
-    return value;
-  }
+  std::uint8_t ReceiveByte() override { return link_.NextByte(received_); }
 
   void TransmitByte(std::uint8_t value) override { link_.Send({value}); }
 

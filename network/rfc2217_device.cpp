@@ -159,14 +159,7 @@ class Rfc2217Device final : public SerialDevice,
     return lines;
   }
 
-
-  std::uint8_t ReceiveByte() override {
-    if (received_.empty()) link_.Pump(0);
-    if (received_.empty()) return 0;
-    const std::uint8_t value = received_.front();
-    received_.pop_front();
-    return value;
-  }
+  std::uint8_t ReceiveByte() override { return link_.NextByte(received_); }
 
   void TransmitByte(std::uint8_t value) override {
     std::vector<std::uint8_t> out;

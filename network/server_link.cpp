@@ -57,3 +57,11 @@ QueueFacts ServerLink::Queues(const std::deque<std::uint8_t>& received, int wait
   facts.output_drained = true;
   return facts;
 }
+
+std::uint8_t ServerLink::NextByte(std::deque<std::uint8_t>& received) {
+  if (received.empty()) Pump(0);
+  if (received.empty()) return 0;
+  const std::uint8_t value = received.front();
+  received.pop_front();
+  return value;
+}

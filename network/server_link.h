@@ -42,6 +42,8 @@ class ServerLink {
   // What a device on the link reports of its queues, received being the
   // server's bytes the device keeps for the unit.
   QueueFacts Queues(const std::deque<std::uint8_t>& received, int wait_ms);
+  // The next of those bytes, taken off received; 0 when none has come.
+  std::uint8_t NextByte(std::deque<std::uint8_t>& received);
 
   bool gone() const { return gone_; }
   // Whether the channel has been read since the last bytes went out.
